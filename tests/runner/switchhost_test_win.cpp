@@ -1,0 +1,163 @@
+// switchhost.exe as a whole: every outcome of a run, read back from its exit code and log.
+// Each run gets its own APPDATA and bin folder; "VELTRANE_BIN" lives in the real machine hive.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/runner/host_path_win.h"
+#include "tests/runner/log_file_win.h"
+#include "tests/runner/scratch_win.h"
+
+namespace {
+
+typedef std::vector<std::string> Strings;
+const char kKrestel[] = "Software\\Krestel";
+const DWORD kNoExit = 0xFFFFFFFF;
+
+// The current environment without APPDATA, plus APPDATA=value when one is given.
+std::string EnvironmentBlock(const char* appData) {
+    std::string block;
+    LPCH strings = ::GetEnvironmentStringsA();
+    for (const char* entry = strings; *entry; entry += strlen(entry) + 1)
+        if (_strnicmp(entry, "APPDATA=", 8) != 0) block.append(entry).push_back('\0');
+    ::FreeEnvironmentStringsA(strings);
+    if (appData) block.append("APPDATA=").append(appData).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+class SwitchhostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKrestel, 0, nullptr, 0,
+                                                   KEY_ALL_ACCESS, nullptr, &krestel, nullptr));
+        char saved[MAX_PATH * 2];
+        DWORD size = sizeof saved;
+        hadBin = ::RegQueryValueExA(krestel, "VELTRANE_BIN", nullptr, nullptr,
+                                    reinterpret_cast<BYTE*>(saved), &size) == ERROR_SUCCESS;
+        if (hadBin) savedBin.assign(saved, size);
+    }
+    void TearDown() override {
+        if (hadBin)
+            ::RegSetValueExA(krestel, "VELTRANE_BIN", 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(savedBin.data()),
+                             static_cast<DWORD>(savedBin.size()));
+        else
+            ::RegDeleteValueA(krestel, "VELTRANE_BIN");
+        ::RegCloseKey(krestel);
+    }
+
+    void SetBinFolder(const std::string& folder) {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(krestel, "VELTRANE_BIN", 0, REG_SZ,
+                                                  reinterpret_cast<const BYTE*>(folder.c_str()),
+                                                  static_cast<DWORD>(folder.size() + 1)));
+    }
+
+    // A bin folder holding the given test library as "krestel-ss.dll".
+    void InstallLibrary(const char* hostPath) {
+        ASSERT_TRUE(::CopyFileA(HostPathToWindows(hostPath).c_str(),
+                                (bin.path + "\\krestel-ss.dll").c_str(), FALSE));
+        SetBinFolder(bin.path);
+    }
+
+    DWORD Run(const char* appData, const std::string& arguments = std::string()) {
+        std::string command = "switchhost.exe" + arguments;
+        std::string environment = EnvironmentBlock(appData);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        const std::string exe = HostPathToWindows(SWITCHHOST_EXE);
+        if (!::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0,
+                              &environment[0], nullptr, &startup, &process)) {
+            ADD_FAILURE() << "cannot start " << exe << ": " << ::GetLastError();
+            return kNoExit;
+        }
+        DWORD code = kNoExit;
+        EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, 60000));
+        ::GetExitCodeProcess(process.hProcess, &code);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        return code;
+    }
+
+    std::string LogPath() const { return appData.path + "\\veltrane\\switchhost.log"; }
+    Strings LogTexts() const { return Texts(ParseLog(ReadWholeFile(LogPath()))); }
+
+    HKEY krestel = nullptr;
+    bool hadBin = false;
+    std::string savedBin;
+    ScratchFolder appData{"appdata"};
+    ScratchFolder bin{"bin"};
+};
+
+TEST_F(SwitchhostTest, NormalRunLogsEveryStepAndAppendsOnTheNextRun) {
+    InstallLibrary(FAKE_SERVER_RETURNS_DLL);
+    const Strings run{"switchhost started...", "call RunTcpServer()", "end RunTcpServer()",
+                      "FreeLibrary()", "switchhost stopped..."};
+    EXPECT_EQ(0u, Run(appData.path.c_str()));
+    EXPECT_EQ(run, LogTexts());
+
+    EXPECT_EQ(0u, Run(appData.path.c_str(), " ignored arguments"));
+    Strings twice = run;
+    twice.insert(twice.end(), run.begin(), run.end());
+    EXPECT_EQ(twice, LogTexts());
+}
+
+TEST_F(SwitchhostTest, UnloadableLibraryIsLoggedWithItsNativePath) {
+    // Forward slashes and a trailing separator; the folder holds no library.
+    std::string folder = bin.path + "\\";
+    for (char& c : folder) c = c == '\\' ? '/' : c;
+    SetBinFolder(folder);
+    EXPECT_EQ(0u, Run(appData.path.c_str()));
+    const Strings texts = LogTexts();
+    ASSERT_EQ(3u, texts.size());
+    EXPECT_EQ("switchhost started...", texts[0]);
+    const std::string prefix = "LoadLibrary() error: " + bin.path + "\\krestel-ss.dll GetLastError: ";
+    EXPECT_EQ(0u, texts[1].find(prefix)) << texts[1];
+    EXPECT_EQ("126", texts[1].substr(prefix.size()));  // ERROR_MOD_NOT_FOUND
+    EXPECT_EQ("switchhost stopped...", texts[2]);
+}
+
+TEST_F(SwitchhostTest, WithoutBinFolderTheBareLibraryNameIsTried) {
+    ::RegDeleteValueA(krestel, "VELTRANE_BIN");
+    EXPECT_EQ(0u, Run(appData.path.c_str()));
+    EXPECT_EQ((Strings{"switchhost started...", "LoadLibrary() error: krestel-ss.dll GetLastError: 126",
+                       "switchhost stopped..."}),
+              LogTexts());
+}
+
+TEST_F(SwitchhostTest, MissingEntryPointIsLoggedWithoutAFreeLibraryLine) {
+    InstallLibrary(FAKE_SERVER_WITHOUT_ENTRY_DLL);
+    EXPECT_EQ(0u, Run(appData.path.c_str()));
+    EXPECT_EQ((Strings{"switchhost started...",
+                       "GetProcAddress(mod, \"RunTcpServer\") error: 127",  // ERROR_PROC_NOT_FOUND
+                       "switchhost stopped..."}),
+              LogTexts());
+}
+
+TEST_F(SwitchhostTest, ExceptionOutOfTheEntryPointEndsWithExitCodeOne) {
+    InstallLibrary(FAKE_SERVER_THROWS_DLL);
+    EXPECT_EQ(1u, Run(appData.path.c_str()));
+    EXPECT_EQ((Strings{"switchhost started...", "call RunTcpServer()",
+                       "switchhost stopped with exception..."}),
+              LogTexts());
+}
+
+TEST_F(SwitchhostTest, WithoutAppDataThereIsNoLogAndExitCodeOne) {
+    InstallLibrary(FAKE_SERVER_RETURNS_DLL);
+    EXPECT_EQ(1u, Run(nullptr));
+    EXPECT_EQ(1u, Run(""));
+    EXPECT_FALSE(FileExists(appData.path + "\\veltrane"));
+}
+
+TEST_F(SwitchhostTest, UncreatableDataFolderGivesExitCodeOneAndNoLog) {
+    InstallLibrary(FAKE_SERVER_RETURNS_DLL);
+    const std::string missingParent = appData.path + "\\absent\\deeper";
+    EXPECT_EQ(1u, Run(missingParent.c_str()));
+    EXPECT_FALSE(FileExists(appData.path + "\\absent"));
+}
+
+}  // namespace
