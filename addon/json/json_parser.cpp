@@ -1,0 +1,27 @@
+// Parsing a whole JSON text into a tree of shared values.
+#include "addon/json/json_parser.h"
+
+#include <deque>
+
+#include <boost/make_shared.hpp>
+
+#include "addon/json/json_grammar.h"
+
+namespace json {
+
+value_ptr parse(std::string::const_iterator begin, std::string::const_iterator end) {
+    if (begin == end) return boost::make_shared<boost::any>();
+    const char* first = &*begin;
+    const char* last = first + (end - begin);
+    std::deque<value_ptr> stack;
+    grammar<char> rules(stack);
+    const char* stop = rules.run(first, last);
+    // Only spaces may follow; a tab, line feed or carriage return does not count.
+    while (stop != last && *stop == ' ') ++stop;
+    // Whether the run matched is not consulted: a lone "{" leaves just its marker, which
+    // is returned as it is.
+    if (stop == last && stack.size() == 1) return std::move(stack.back());
+    return boost::make_shared<boost::any>();
+}
+
+}  // namespace json
