@@ -3,6 +3,8 @@
 
 #include <unknwn.h>
 
+#include <utility>
+
 namespace win {
 
 // Tag for taking over a reference that the caller already owns.

@@ -33,12 +33,13 @@ private:
 
 inline void CloseKey(HKEY key) { ::RegCloseKey(key); }
 inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
-inline void FreeModule(HMODULE module) { ::FreeLibrary(module); }
+// Not "FreeModule": <winbase.h> defines that name as a macro.
+inline void FreeLibraryHandle(HMODULE module) { ::FreeLibrary(module); }
 
 // Wrap only keys we opened, never a predefined root such as HKEY_LOCAL_MACHINE.
 typedef UniqueHandle<HKEY, CloseKey> UniqueHKey;
 // Handles whose "none" value is null (threads, events, mutexes); not for file handles.
 typedef UniqueHandle<HANDLE, CloseKernelHandle> UniqueHandleObject;
-typedef UniqueHandle<HMODULE, FreeModule> UniqueModule;
+typedef UniqueHandle<HMODULE, FreeLibraryHandle> UniqueModule;
 
 }  // namespace win
