@@ -1,0 +1,26 @@
+// Registration and unregistration of the server: scripts, type library, thread locale.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "addon/com/registrar_script.h"
+
+namespace com {
+
+// Resource id of the module's registration script ("REGISTRY").
+constexpr UINT kModuleScriptId = 101;
+
+// "APPID", "Module" (the path with each single quote doubled, for use inside quoted script
+// text) and "Module_Raw" (the path unchanged).
+registrar::Replacements ServerReplacements(const std::wstring& modulePath);
+
+// Thread locale LOCALE_SYSTEM_DEFAULT while registering; then the module script (101), and
+// when it succeeded the class script and the type library from the library's "TYPELIB"
+// resource. Returns S_OK or the first failure.
+HRESULT RegisterServer(HMODULE library, UINT classScriptId);
+// The class script and the type library first; when they succeeded, the module script.
+HRESULT UnregisterServer(HMODULE library, UINT classScriptId);
+
+}  // namespace com

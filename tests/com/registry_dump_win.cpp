@@ -1,0 +1,87 @@
+// Test helper: reads registry subtrees as sorted text.
+#include "tests/com/registry_dump_win.h"
+
+#include <cstring>
+#include <vector>
+
+#include "addon/win/unique_handle.h"
+
+namespace testing_registry {
+namespace {
+
+std::wstring Join(const std::wstring& path, const std::wstring& name) {
+    return path.empty() ? name : path + L"\\" + name;
+}
+
+std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
+    if (type == REG_DWORD && size == sizeof(DWORD)) {
+        DWORD number;
+        memcpy(&number, data.data(), sizeof number);
+        return L"d:" + std::to_wstring(number);
+    }
+    if (type == REG_SZ) {
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+        return L"s:" + text.substr(0, text.find(L'\0'));
+    }
+    return L"type " + std::to_wstring(type);
+}
+
+}  // namespace
+
+void DumpTree(HKEY key, const std::wstring& path, std::set<std::wstring>& lines) {
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384;
+        std::vector<BYTE> data(65536);
+        DWORD type = 0, size = static_cast<DWORD>(data.size());
+        if (::RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size) !=
+            ERROR_SUCCESS)
+            break;
+        const std::wstring shown = nameLength ? std::wstring(name, nameLength) : L"@";
+        lines.insert(path + L" | " + shown + L" = " + ValueText(type, data, size));
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        if (::RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        const std::wstring child = Join(path, std::wstring(name, nameLength));
+        lines.insert(child);
+        win::UniqueHKey sub;
+        if (::RegOpenKeyExW(key, name, 0, KEY_READ, sub.Put()) == ERROR_SUCCESS)
+            DumpTree(sub.Get(), child, lines);
+    }
+}
+
+std::set<std::wstring> Tree(HKEY root, const std::wstring& path) {
+    std::set<std::wstring> lines;
+    win::UniqueHKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS)
+        DumpTree(key.Get(), L"", lines);
+    return lines;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    win::UniqueHKey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+long long ReadDword(HKEY root, const std::wstring& path, const wchar_t* name) {
+    DWORD value = 0, size = sizeof value;
+    if (::RegGetValueW(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return -1;
+    return value;
+}
+
+std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name) {
+    wchar_t text[4096];
+    DWORD size = sizeof text;
+    if (::RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+        return L"<missing>";
+    return text;
+}
+
+}  // namespace testing_registry
