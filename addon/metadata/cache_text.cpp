@@ -1,0 +1,141 @@
+// Writing and reading of the metadata cache text.
+#include "addon/metadata/cache_text.h"
+
+#include <utility>
+
+#include <boost/any.hpp>
+
+#include "addon/json/json_parser.h"
+#include "addon/json/json_value.h"
+
+namespace {
+
+const char kHex[] = "0123456789abcdef";
+
+// Puts "," before every item of a list but the first.
+class CommaBetween {
+public:
+    void Next(std::string& out) {
+        if (!first) out += ',';
+        first = false;
+    }
+private:
+    bool first = true;
+};
+
+// json::parse decodes each \u00XX to the single byte XX, so these escapes give back the bytes.
+void AppendJsonString(std::string& out, const std::string& text) {
+    out += '"';
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+            } else {
+                out += ch;
+            }
+        }
+    }
+    out += '"';
+}
+
+// The exact kind asked for, or boost::bad_any_cast (also for null and for a missing holder).
+template <class T>
+T& Take(const json::value_ptr& value) {
+    if (!value)
+        throw boost::bad_any_cast();
+    return boost::any_cast<T&>(*value);
+}
+
+// Members come in ascending order, so each new entry goes at the end without a search. The
+// parsed tree is ours alone, so its strings are moved rather than copied.
+void ReadSites(json::object& sites, MetadataModel& model) {
+    for (json::object::iterator site = sites.begin(); site != sites.end(); ++site) {
+        json::array& ruleIds = Take<json::array>(site->second);
+        RuleIdSet& set = model.RuleIdsOf(site->first);
+        for (const json::value_ptr& ruleId : ruleIds)
+            set.insert(set.end(), std::move(Take<std::string>(ruleId)));
+    }
+}
+
+void ReadData(json::object& rules, MetadataModel& model) {
+    RuleDataMap& data = model.Data();
+    for (json::object::iterator rule = rules.begin(); rule != rules.end(); ++rule) {
+        json::object& pairs = Take<json::object>(rule->second);
+        RuleData& ruleData = data.emplace_hint(data.end(), rule->first, RuleData())->second;
+        for (json::object::iterator pair = pairs.begin(); pair != pairs.end(); ++pair)
+            ruleData.emplace_hint(ruleData.end(), pair->first,
+                                  std::move(Take<std::string>(pair->second)));
+    }
+}
+
+}  // namespace
+
+std::string CacheText(const MetadataModel& model) {
+    std::string text;
+    text.reserve(64 + 32 * (model.Sites().size() + model.Data().size()));
+    text += "{\"sites\":{";
+    CommaBetween sites;
+    for (const SiteMap::value_type& site : model.Sites()) {
+        sites.Next(text);
+        AppendJsonString(text, site.first);
+        text += ":[";
+        CommaBetween ruleIds;
+        for (const std::string& ruleId : site.second) {
+            ruleIds.Next(text);
+            AppendJsonString(text, ruleId);
+        }
+        text += ']';
+    }
+    text += "},\"data\":{";
+    CommaBetween rules;
+    for (const RuleDataMap::value_type& rule : model.Data()) {
+        rules.Next(text);
+        AppendJsonString(text, rule.first);
+        text += ":{";
+        CommaBetween pairs;
+        for (const RuleData::value_type& pair : rule.second) {
+            pairs.Next(text);
+            AppendJsonString(text, pair.first);
+            text += ':';
+            AppendJsonString(text, pair.second);
+        }
+        text += '}';
+    }
+    text += "}}";
+    return text;
+}
+
+bool ReadCacheText(const std::string& cacheText, MetadataModel& model) {
+    model.Clear();
+    if (cacheText.empty())
+        return false;
+    json::value_ptr root = json::parse(cacheText.begin(), cacheText.end());
+    json::object& members = Take<json::object>(root);
+    for (json::object::iterator member = members.begin(); member != members.end(); ++member) {
+        if (member->first == "sites")
+            ReadSites(Take<json::object>(member->second), model);
+        else if (member->first == "data")
+            ReadData(Take<json::object>(member->second), model);
+    }
+    return true;
+}
+
+CacheReading TryReadCacheText(const std::string& cacheText, MetadataModel& model) {
+    try {
+        return ReadCacheText(cacheText, model) ? kCacheRead : kCacheEmpty;
+    } catch (const boost::bad_any_cast&) {
+        model.Clear();
+        return kCacheUnreadable;
+    }
+}

@@ -1,0 +1,60 @@
+# Runs brimwell-inspect (under the emulator when cross-built) and checks what it prints.
+# -DTOOL=executable -DEMULATOR=runner|args (may be empty) -DDATA=folder of inputs
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+
+function(run_tool result out err)
+  execute_process(COMMAND ${emulator} ${TOOL} ${ARGN}
+    RESULT_VARIABLE code OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
+  string(REPLACE "\r" "" stdout "${stdout}")
+  string(REPLACE "\r" "" stderr "${stderr}")
+  set(${result} "${code}" PARENT_SCOPE)
+  set(${out} "${stdout}" PARENT_SCOPE)
+  set(${err} "${stderr}" PARENT_SCOPE)
+endfunction()
+
+function(expect_equal what expected actual)
+  if(NOT "${expected}" STREQUAL "${actual}")
+    message(FATAL_ERROR "${what}:\nexpected:\n${expected}\nactual:\n${actual}")
+  endif()
+endfunction()
+
+set(cache [[{"sites":{"example.com":["7","9"],"shop.test":["7"]},"data":{"7":{"datasets":"a,b","x":"say \"hi\" </script>"},"9":{}}}]])
+
+run_tool(code out err --url "http://user@www.example.com:8080/#shop.test" ${DATA}/reply.xml)
+expect_equal("exit code of a match" 0 "${code}")
+expect_equal("output of a match" "${cache}
+host: www.example.com
+matched: yes
+rule ids: 7 9
+configuration: var ZLVX_config ={\"rids\":[\"7\",\"9\"],\"7:datasets\":\"a,b\",\"7:x\":\"say \\\"hi\\\" \\u003c/script>\"};
+" "${out}")
+
+# The cache text it printed reads back to the same model, here from standard input.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/inspect_cache.json "${cache}")
+execute_process(COMMAND ${emulator} ${TOOL} --url http://evil.test/#example.com
+  INPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/inspect_cache.json
+  RESULT_VARIABLE code OUTPUT_VARIABLE out)
+string(REPLACE "\r" "" out "${out}")
+expect_equal("exit code without a match" 0 "${code}")
+expect_equal("output without a match" "${cache}
+host: evil.test
+matched: no
+rule ids:
+configuration: none (nothing is put into the page)
+" "${out}")
+
+run_tool(code out err --url https://shop.test/ --template "cfg(\${1}) // \${1}"
+  ${CMAKE_CURRENT_BINARY_DIR}/inspect_cache.json)
+expect_equal("template output" "${cache}
+host: shop.test
+matched: yes
+rule ids: 7
+configuration: cfg(\"rids\":[\"7\"],\"7:datasets\":\"a,b\",\"7:x\":\"say \\\"hi\\\" \\u003c/script>\") // \${1}
+" "${out}")
+
+foreach(bad cut_reply.xml missing.xml)
+  run_tool(code out err ${DATA}/${bad})
+  if(code EQUAL 0 OR NOT out STREQUAL "" OR NOT err MATCHES "^brimwell-inspect: [^\n]+\n$")
+    message(FATAL_ERROR "${bad}: exit ${code}, stdout '${out}', stderr '${err}'")
+  endif()
+endforeach()
