@@ -1,0 +1,38 @@
+// The refresh policy of the metadata cache and the cache's reading and writing around a fetch.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "addon/metadata/cache_registry_win.h"
+#include "addon/metadata/metadata_model.h"
+#include "addon/metadata/settings_win.h"
+
+// The add-on object's card metadata and whether it has been filled since the object was made.
+struct MetadataState {
+    MetadataModel model;
+    std::string responseText;
+    std::uint32_t modelLoaded = 0;
+};
+
+// Stale when forced, when older than the interval (a cache time in the future is never old),
+// or when the trigger file is newer than the cache; the file is only looked at otherwise.
+bool CacheIsStale(const Settings& settings, std::int64_t now,
+                  const std::function<std::int64_t()>& triggerFileTime);
+
+// Returns 1 when the cache was fresh (the model is read from the cache text once per object)
+// and 0 when fetch was called. A cache text that cannot be read leaves the model empty.
+int EnsureMetadataCurrent(Settings& settings, MetadataState& state,
+                          const std::function<void()>& fetch, std::int64_t now);
+
+// Completion handlers of a fetch. A reply that is not well-formed XML counts as no reply; a
+// cache text that cannot be read raises an exception and leaves the registry as it was.
+void OnSelectorReply(Settings& settings, MetadataState& state, const std::string& reply,
+                     const SettingsRoots& roots);
+void OnSelectorNoReply(Settings& settings, MetadataState& state, const SettingsRoots& roots);
+
+// Stores the model as the cache text with a new time and "Force Refresh" 0, and keeps the
+// settings equal to what was stored. Nothing changes when the key cannot be opened.
+void WriteCache(Settings& settings, const MetadataState& state, const SettingsRoots& roots,
+                std::int64_t now);
