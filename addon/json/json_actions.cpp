@@ -7,13 +7,39 @@
 
 #include <boost/make_shared.hpp>
 
+#include "addon/json/json_block_pool.h"
 #include "addon/json/json_unescape.h"
 
 namespace json {
+namespace {
+
+// Enough for the members of one object at a time; a larger pool would only hold memory.
+const std::size_t kMaxSpares = 32;
+
+}  // namespace
+
+template <class CharT>
+grammar<CharT>::~grammar() {
+    if (pool) pool->release();
+}
+
+template <class CharT>
+template <class T>
+value_ptr grammar<CharT>::make_value(T&& held) {
+    if (!pool) pool = block_pool::create();
+    return boost::allocate_shared<boost::any>(pool_allocator<boost::any>(pool),
+                                              std::forward<T>(held));
+}
+
+template <class CharT>
+value_ptr grammar<CharT>::make_null() {
+    if (!pool) pool = block_pool::create();
+    return boost::allocate_shared<boost::any>(pool_allocator<boost::any>(pool));
+}
 
 template <class CharT>
 value_ptr grammar<CharT>::take_string_holder() {
-    if (spareStrings.empty()) return boost::make_shared<boost::any>(std::string());
+    if (spareStrings.empty()) return make_value(std::string());
     value_ptr holder = std::move(spareStrings.back());
     spareStrings.pop_back();
     return holder;
@@ -21,7 +47,7 @@ value_ptr grammar<CharT>::take_string_holder() {
 
 template <class CharT>
 value_ptr grammar<CharT>::take_pair_holder() {
-    if (sparePairs.empty()) return boost::make_shared<boost::any>(pair_type());
+    if (sparePairs.empty()) return make_value(pair_type());
     value_ptr holder = std::move(sparePairs.back());
     sparePairs.pop_back();
     return holder;
@@ -30,13 +56,14 @@ value_ptr grammar<CharT>::take_pair_holder() {
 // Only holders nobody else shares are reused; spares are known to hold their type.
 template <class CharT>
 void grammar<CharT>::recycle_string(value_ptr& holder) {
-    if (holder.use_count() == 1 && boost::any_cast<std::string>(holder.get()))
+    if (spareStrings.size() < kMaxSpares && holder.use_count() == 1
+        && boost::any_cast<std::string>(holder.get()))
         spareStrings.push_back(std::move(holder));
 }
 
 template <class CharT>
 void grammar<CharT>::recycle_pair(value_ptr& holder) {
-    if (holder.use_count() != 1) return;
+    if (sparePairs.size() >= kMaxSpares || holder.use_count() != 1) return;
     boost::unsafe_any_cast<pair_type>(holder.get())->second.reset();
     sparePairs.push_back(std::move(holder));
 }
@@ -54,8 +81,7 @@ template <class CharT>
 const value_ptr& grammar<CharT>::marker(bool forObject) {
     value_ptr& m = forObject ? objectMarker : arrayMarker;
     if (!m) {
-        m = forObject ? boost::make_shared<boost::any>(object_delimiter())
-                      : boost::make_shared<boost::any>(array_delimiter());
+        m = forObject ? make_value(object_delimiter()) : make_value(array_delimiter());
     }
     return m;
 }
@@ -89,23 +115,23 @@ void grammar<CharT>::push_string::operator()(const CharT* first, const CharT* la
 
 template <class CharT>
 void grammar<CharT>::push_double::operator()(double value) const {
-    this->owner.stack.push_back(boost::make_shared<boost::any>(value));
+    this->owner.stack.push_back(this->owner.make_value(value));
 }
 
 template <class CharT>
 void grammar<CharT>::push_int::operator()(int value) const {
-    this->owner.stack.push_back(boost::make_shared<boost::any>(value));
+    this->owner.stack.push_back(this->owner.make_value(value));
 }
 
 template <class CharT>
 void grammar<CharT>::push_boolean::operator()(const CharT* first, const CharT* last) const {
     const bool value = first != last && *first == 't';
-    this->owner.stack.push_back(boost::make_shared<boost::any>(value));
+    this->owner.stack.push_back(this->owner.make_value(value));
 }
 
 template <class CharT>
 void grammar<CharT>::push_null::operator()(const CharT*, const CharT*) const {
-    this->owner.stack.push_back(boost::make_shared<boost::any>());
+    this->owner.stack.push_back(this->owner.make_null());
 }
 
 // Pops the value, then the key (the empty string when it holds no string), and pushes the pair.
@@ -143,7 +169,7 @@ void grammar<CharT>::begin_array::operator()(CharT) const {
 template <class CharT>
 void grammar<CharT>::end_object::operator()(CharT) const {
     grammar& g = this->owner;
-    value_ptr result = boost::make_shared<boost::any>(object());
+    value_ptr result = g.make_value(object());
     object& members = *boost::unsafe_any_cast<object>(result.get());
     while (!g.stack.empty()) {
         value_ptr entry = g.pop_entry();
@@ -173,13 +199,14 @@ void grammar<CharT>::end_array::operator()(CharT) const {
     std::size_t first = s.size();
     while (first != 0 && !g.is_array_marker(s[first - 1])) --first;
     static const array kEmpty;      // copying it allocates less than moving a fresh deque
-    value_ptr result = boost::make_shared<boost::any>(kEmpty);
+    value_ptr result = g.make_value(kEmpty);
     array& items = *boost::unsafe_any_cast<array>(result.get());
     for (std::size_t i = first; i != s.size(); ++i) items.push_back(std::move(s[i]));
     s.erase(s.begin() + static_cast<std::ptrdiff_t>(first == 0 ? 0 : first - 1), s.end());
     s.push_back(std::move(result));
 }
 
+template grammar<char>::~grammar();
 template struct grammar<char>::push_string;
 template struct grammar<char>::push_double;
 template struct grammar<char>::push_int;

@@ -11,6 +11,8 @@
 
 namespace json {
 
+class block_pool;
+
 // Objects and arrays nested deeper than this are not accepted: a hostile text can then
 // exhaust neither the thread's stack while it is parsed nor while its tree is destroyed.
 const int kMaxNestingDepth = 512;
@@ -75,6 +77,7 @@ public:
     };
 
     explicit grammar(stack_type& valueStack) : stack(valueStack) {}
+    ~grammar();
     grammar(const grammar&) = delete;
     void operator=(const grammar&) = delete;
 
@@ -101,7 +104,11 @@ private:
     bool match_null();
     bool match_word(const char* word, std::size_t length);
 
-    // Cheap stack entries: transient holders (keys, pairs) are reused for later entries.
+    // Cheap stack entries: counts come from one pool per grammar, and transient holders
+    // (keys, pairs) are reused for later entries.
+    template <class T>
+    value_ptr make_value(T&& held);
+    value_ptr make_null();
     value_ptr take_string_holder();
     value_ptr take_pair_holder();
     void recycle_string(value_ptr& holder);
@@ -115,6 +122,7 @@ private:
     const CharT* pos = nullptr;
     const CharT* end = nullptr;
     int depth = 0;
+    block_pool* pool = nullptr;
     value_ptr objectMarker;
     value_ptr arrayMarker;
     std::vector<value_ptr> spareStrings;

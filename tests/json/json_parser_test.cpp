@@ -203,6 +203,22 @@ TEST(JsonObjects, ACacheTextReadsBackItsShape) {
     EXPECT_TRUE(boost::any_cast<const json::object&>(*data.at("2")).empty());
 }
 
+// Values share their parse's bookkeeping; a member kept alone must stay whole.
+TEST(JsonObjects, AMemberOutlivesItsRootAndItsSiblings) {
+    value_ptr kept;
+    {
+        value_ptr root = Parse("{\"a\":[\"first value\",{\"k\":\"a long enough string value\"}],"
+                               "\"b\":\"gone\"}");
+        ASSERT_NE(nullptr, AsObject(root));
+        kept = AsObject(root)->at("a");
+    }
+    const json::array& items = boost::any_cast<const json::array&>(*kept);
+    ASSERT_EQ(2u, items.size());
+    EXPECT_EQ("first value", boost::any_cast<std::string>(*items[0]));
+    const json::object& inner = boost::any_cast<const json::object&>(*items[1]);
+    EXPECT_EQ("a long enough string value", boost::any_cast<std::string>(*inner.at("k")));
+}
+
 // A lone "{" leaves only its marker on the stack, and the marker is what comes back.
 TEST(JsonLoneBrace, ReturnsTheObjectMarker) {
     for (const char* text : {"{", "  {  ", "\t{\n", "{\r\n"}) {
