@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/runner/child_process_win.h"
 #include "tests/runner/host_path_win.h"
 #include "tests/runner/log_file_win.h"
 #include "tests/runner/scratch_win.h"
+#include "tests/selector-standin/selector_test_client_win.h"
 
 namespace {
 
 typedef std::vector<std::string> Strings;
 const char kKrestel[] = "Software\\Krestel";
-const DWORD kNoExit = 0xFFFFFFFF;
 
 // The current environment without APPDATA, plus APPDATA=value when one is given.
 std::string EnvironmentBlock(const char* appData) {
@@ -28,6 +29,35 @@ std::string EnvironmentBlock(const char* appData) {
     block.push_back('\0');
     return block;
 }
+
+// Points the add-on's "Selector Selector Port" in the machine hive at a test port for a while.
+class ScopedSelectorPort {
+public:
+    explicit ScopedSelectorPort(DWORD port) {
+        EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kBrimwell, 0, nullptr, 0,
+                                                   KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        DWORD size = sizeof saved;
+        hadPort = ::RegQueryValueExA(key, kPortValue, nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(&saved), &size) == ERROR_SUCCESS;
+        ::RegSetValueExA(key, kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), 4);
+    }
+    ~ScopedSelectorPort() {
+        if (hadPort)
+            ::RegSetValueExA(key, kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved), 4);
+        else
+            ::RegDeleteValueA(key, kPortValue);
+        ::RegCloseKey(key);
+    }
+    ScopedSelectorPort(const ScopedSelectorPort&) = delete;
+    ScopedSelectorPort& operator=(const ScopedSelectorPort&) = delete;
+
+private:
+    static constexpr const char* kBrimwell = "Software\\Veltrane\\Brimwell";
+    static constexpr const char* kPortValue = "Selector Selector Port";
+    HKEY key = nullptr;
+    bool hadPort = false;
+    DWORD saved = 0;
+};
 
 class SwitchhostTest : public ::testing::Test {
 protected:
@@ -64,23 +94,8 @@ protected:
     }
 
     DWORD Run(const char* appData, const std::string& arguments = std::string()) {
-        std::string command = "switchhost.exe" + arguments;
         std::string environment = EnvironmentBlock(appData);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        const std::string exe = HostPathToWindows(SWITCHHOST_EXE);
-        if (!::CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0,
-                              &environment[0], nullptr, &startup, &process)) {
-            ADD_FAILURE() << "cannot start " << exe << ": " << ::GetLastError();
-            return kNoExit;
-        }
-        DWORD code = kNoExit;
-        EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, 60000));
-        ::GetExitCodeProcess(process.hProcess, &code);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-        return code;
+        return ChildProcess(HostPathToWindows(SWITCHHOST_EXE), arguments, &environment[0]).Wait();
     }
 
     std::string LogPath() const { return appData.path + "\\veltrane\\switchhost.log"; }
@@ -158,6 +173,29 @@ TEST_F(SwitchhostTest, UncreatableDataFolderGivesExitCodeOneAndNoLog) {
     const std::string missingParent = appData.path + "\\absent\\deeper";
     EXPECT_EQ(1u, Run(missingParent.c_str()));
     EXPECT_FALSE(FileExists(appData.path + "\\absent"));
+}
+
+// The real stand-in hosted for a whole service life: serving, stopped from outside, logged.
+TEST_F(SwitchhostTest, HostsTheStandinUntilItsStopHelperRuns) {
+    InstallLibrary(KRESTEL_SS_DLL);
+    const std::string cards = ReadWholeFile(HostPathToWindows(CARDS_EXAMPLE));
+    ASSERT_FALSE(cards.empty());
+    ASSERT_TRUE(::CopyFileA(HostPathToWindows(CARDS_EXAMPLE).c_str(),
+                            (bin.path + "\\cards.xml").c_str(), FALSE));
+    ScopedSelectorPort port(31994);
+    WSADATA data;
+    ASSERT_EQ(0, ::WSAStartup(MAKEWORD(2, 2), &data));
+
+    std::string environment = EnvironmentBlock(appData.path.c_str());
+    ChildProcess host(HostPathToWindows(SWITCHHOST_EXE), std::string(), &environment[0]);
+    EXPECT_EQ(cards, AskSelector(31994));
+    EXPECT_EQ(cards, AskSelector(31994));
+    EXPECT_EQ(0u, ChildProcess(HostPathToWindows(STANDIN_STOP_EXE), std::string()).Wait());
+    EXPECT_EQ(0u, host.Wait(10000));
+    ::WSACleanup();
+    EXPECT_EQ((Strings{"switchhost started...", "call RunTcpServer()", "end RunTcpServer()",
+                       "FreeLibrary()", "switchhost stopped..."}),
+              LogTexts());
 }
 
 }  // namespace

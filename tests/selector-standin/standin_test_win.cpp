@@ -12,75 +12,20 @@
 #include <future>
 #include <string>
 
+#include "tests/runner/child_process_win.h"
 #include "tests/runner/host_path_win.h"
 #include "tests/runner/scratch_win.h"
+#include "tests/selector-standin/selector_test_client_win.h"
 
 namespace {
 
 const char kScratch[] = "Software\\Brimwell-tests\\standin-machine";
-const DWORD kTestPort = 31993;
-const std::string kRequest = "<ov_request><url>url</url></ov_request>";
+const unsigned short kTestPort = 31993;
+const std::string kRequest = kSelectorRequest;
 typedef int (*EntryPoint)();
 
-class Client {
-public:
-    Client() : socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
-    ~Client() { ::closesocket(socket); }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    // Retries while the service is still starting.
-    bool Connect() {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_port = ::htons(static_cast<u_short>(kTestPort));
-        ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-                return true;
-            ::closesocket(socket);
-            socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-            ::Sleep(50);
-        }
-        return false;
-    }
-    void Send(const std::string& bytes) {
-        ASSERT_EQ(static_cast<int>(bytes.size()),
-                  ::send(socket, bytes.data(), static_cast<int>(bytes.size()), 0));
-    }
-    // Everything until the service closes; gives up after timeoutMs without data.
-    std::string ReceiveAll(DWORD timeoutMs = 15000) {
-        ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
-                     sizeof timeoutMs);
-        std::string reply;
-        char buffer[8192];
-        int received;
-        while ((received = ::recv(socket, buffer, sizeof buffer, 0)) > 0) reply.append(buffer, received);
-        lastError = received == 0 ? 0 : ::WSAGetLastError();
-        closed = received == 0 || lastError == WSAECONNRESET;
-        return reply;
-    }
-
-    bool closed = false;
-    int lastError = 0;
-
-private:
-    SOCKET socket;
-};
-
-bool RunStopHelper(DWORD& exitCode) {
-    std::string command = "selector-standin-stop.exe";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(HostPathToWindows(STANDIN_STOP_EXE).c_str(), &command[0], nullptr,
-                          nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    ::WaitForSingleObject(process.hProcess, 30000);
-    ::GetExitCodeProcess(process.hProcess, &exitCode);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return true;
+DWORD RunStopHelper() {
+    return ChildProcess(HostPathToWindows(STANDIN_STOP_EXE), std::string()).Wait(30000);
 }
 
 class StandinTest : public ::testing::Test {
@@ -94,8 +39,9 @@ protected:
         ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(machine, "Software\\Veltrane\\Brimwell", 0,
                                                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings,
                                                    nullptr));
+        const DWORD port = kTestPort;
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(settings, "Selector Selector Port", 0, REG_DWORD,
-                                                  reinterpret_cast<const BYTE*>(&kTestPort), 4));
+                                                  reinterpret_cast<const BYTE*>(&port), 4));
         ASSERT_EQ(ERROR_SUCCESS, ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine));
         library = ::LoadLibraryA(HostPathToWindows(KRESTEL_SS_DLL).c_str());
         ASSERT_NE(nullptr, library);
@@ -130,17 +76,7 @@ protected:
             ::CloseHandle(stop);
         }
     }
-    std::string Ask(const std::string& request) {
-        Client client;
-        if (!client.Connect()) {
-            ADD_FAILURE() << "the stand-in does not listen";
-            return std::string();
-        }
-        client.Send(request);
-        const std::string reply = client.ReceiveAll();
-        EXPECT_TRUE(client.closed) << "error " << client.lastError;
-        return reply;
-    }
+    std::string Ask(const std::string& request) { return AskSelector(kTestPort, request); }
 
     HKEY machine = nullptr;
     HKEY settings = nullptr;
@@ -165,19 +101,6 @@ TEST_F(StandinTest, AnswersEachRequestWithTheCardsFileByteForByte) {
     EXPECT_EQ(cards, Ask(kRequest));
 }
 
-TEST_F(StandinTest, WaitsForTheClosingTagOfARequestSentInPieces) {
-    WriteCards("<r><card/></r>");
-    Start();
-    Client client;
-    ASSERT_TRUE(client.Connect());
-    client.Send(kRequest.substr(0, 20));
-    ::Sleep(300);
-    client.Send(kRequest.substr(20, 14));
-    ::Sleep(300);
-    client.Send(kRequest.substr(34));
-    EXPECT_EQ("<r><card/></r>", client.ReceiveAll());
-}
-
 TEST_F(StandinTest, ClosesWithoutReplyOnOverlongRequestsOrWithoutCards) {
     WriteCards("<r/>");
     Start();
@@ -191,7 +114,7 @@ TEST_F(StandinTest, ClosesWithoutReplyOnOverlongRequestsOrWithoutCards) {
 TEST_F(StandinTest, ASilentClientIsDroppedAndTheNextOneServed) {
     WriteCards("<r/>");
     Start();
-    Client silent;
+    SelectorTestClient silent(kTestPort);
     ASSERT_TRUE(silent.Connect());
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ("<r/>", Ask(kRequest));
@@ -203,20 +126,17 @@ TEST_F(StandinTest, ASilentClientIsDroppedAndTheNextOneServed) {
 TEST_F(StandinTest, StopHelperEndsTheServiceEvenDuringAConnection) {
     WriteCards("<r/>");
     Start();
-    Client silent;
+    SelectorTestClient silent(kTestPort);
     ASSERT_TRUE(silent.Connect());
     ::Sleep(200);  // the service now waits for this client's request
-    DWORD exitCode = 99;
-    ASSERT_TRUE(RunStopHelper(exitCode));
-    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ(0u, RunStopHelper());
     ASSERT_EQ(std::future_status::ready, server.wait_for(std::chrono::seconds(2)));
     EXPECT_EQ(0, server.get());
 
-    ASSERT_TRUE(RunStopHelper(exitCode));
-    EXPECT_EQ(1u, exitCode);  // nothing left to stop
+    EXPECT_EQ(1u, RunStopHelper());  // nothing left to stop
 }
 
-TEST_F(StandinTest, RefusesToRunTwiceOrOnANonNumericHost) {
+TEST_F(StandinTest, RefusesToRunTwiceOrOnUnusableSettings) {
     WriteCards("<r/>");
     Start();
     EXPECT_EQ("<r/>", Ask(kRequest));
@@ -227,6 +147,11 @@ TEST_F(StandinTest, RefusesToRunTwiceOrOnANonNumericHost) {
 
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(settings, "Selector Selector Host", 0, REG_SZ,
                                               reinterpret_cast<const BYTE*>("localhost"), 10));
+    EXPECT_EQ(1, entry());
+    ::RegDeleteValueA(settings, "Selector Selector Host");
+    const DWORD noPort = 0x10000;  // the add-on would use its low 16 bits: port 0
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(settings, "Selector Selector Port", 0, REG_DWORD,
+                                              reinterpret_cast<const BYTE*>(&noPort), 4));
     EXPECT_EQ(1, entry());
 }
 
