@@ -9,11 +9,8 @@
 // test fails for a reason other than the name not being found.
 bool PathExists(const std::string& path);
 
-enum class FolderCreation { kCreated, kAlreadyExisted };
-// Creates one folder level (its parent must exist); throws std::system_error on failure.
-FolderCreation CreateFolder(const std::string& path);
-
-// The working directory as first queried in this process, in native form.
-std::string InitialWorkingDirectory();
+// Creates one folder level (its parent must exist); a folder that already exists is fine.
+// Throws std::system_error on any other failure.
+void CreateFolder(const std::string& path);
 
 LogTime CurrentLocalTime();

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <system_error>
-#include <vector>
 
 namespace {
 
@@ -24,14 +23,6 @@ bool IsNotFound(DWORD error) {
     throw std::system_error(static_cast<int>(error), std::system_category(), what);
 }
 
-std::string QueryWorkingDirectory() {
-    const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
-    if (needed == 0) return std::string();
-    std::vector<char> buffer(needed);
-    const DWORD length = ::GetCurrentDirectoryA(needed, buffer.data());
-    return length > 0 && length < needed ? std::string(buffer.data(), length) : std::string();
-}
-
 }  // namespace
 
 bool PathExists(const std::string& path) {
@@ -41,16 +32,10 @@ bool PathExists(const std::string& path) {
     ThrowLastError(error, "cannot test " + path);
 }
 
-FolderCreation CreateFolder(const std::string& path) {
-    if (::CreateDirectoryA(path.c_str(), nullptr)) return FolderCreation::kCreated;
+void CreateFolder(const std::string& path) {
+    if (::CreateDirectoryA(path.c_str(), nullptr)) return;
     const DWORD error = ::GetLastError();
-    if (error == ERROR_ALREADY_EXISTS) return FolderCreation::kAlreadyExisted;
-    ThrowLastError(error, "cannot create " + path);
-}
-
-std::string InitialWorkingDirectory() {
-    static const std::string initial = QueryWorkingDirectory();
-    return initial;
+    if (error != ERROR_ALREADY_EXISTS) ThrowLastError(error, "cannot create " + path);
 }
 
 LogTime CurrentLocalTime() {
