@@ -13,7 +13,7 @@ void FetchMetadata(bool stopRequested, const std::string& narrowHost, std::uint3
     try {
         boost::asio::ip::tcp::endpoint endpoint;
         if (!MakeSelectorEndpoint(narrowHost, port, endpoint)) return;
-        boost::asio::io_service io;
+        boost::asio::io_service io(1);      // one thread runs it: no locking inside
         SelectorClient client(io, endpoint, onReply, onNoReply, bounds);
         io.run();                           // every handler runs here, on this thread
     } catch (...) { /* Boundary: a failed conversation ends only itself. */ }

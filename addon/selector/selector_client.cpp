@@ -7,6 +7,8 @@
 #include <boost/asio/write.hpp>
 #include <boost/bind/bind.hpp>
 
+#include <algorithm>
+
 namespace selector {
 
 using boost::system::error_code;
@@ -15,15 +17,10 @@ SelectorClient::SelectorClient(boost::asio::io_service& io,
                                const boost::asio::ip::tcp::endpoint& endpoint,
                                const ReplyHandler& onReply, const NoReplyHandler& onNoReply,
                                const SelectorBounds& bounds)
-    : socket(io), connectTimer(io), deadline(io),
+    : socket(io), timer(io), deadline(std::chrono::steady_clock::now() + bounds.deadline),
       request(kSelectorRequest, kSelectorRequestSize), buffer(), onReply(onReply),
       onNoReply(onNoReply), replySizeCap(bounds.replySizeCap) {
-    deadline.expires_after(bounds.deadline);
-    deadline.async_wait(boost::bind(&SelectorClient::HandleDeadline, this,
-                                    boost::asio::placeholders::error));
-    connectTimer.expires_after(bounds.connectTimeout);
-    connectTimer.async_wait(boost::bind(&SelectorClient::HandleConnectTimeout, this,
-                                        boost::asio::placeholders::error));
+    StartTimer(std::min(std::chrono::steady_clock::now() + bounds.connectTimeout, deadline));
     StartConnect(endpoint);
 }
 
@@ -37,7 +34,8 @@ void SelectorClient::HandleConnect(const error_code& ec) {
     if (state != kConnecting) return;
     if (ec) { Finish(); return; }           // refused, unreachable, no such address family
     state = kWriting;
-    try { connectTimer.cancel(); } catch (...) {}
+    if (timer.expiry() != deadline)
+        StartTimer(deadline);               // from the connect time-out to the overall deadline
     StartWrite();
 }
 
@@ -53,6 +51,9 @@ void SelectorClient::HandleWrite(const error_code& ec, std::size_t /*bytes*/) {
     if (state != kWriting) return;
     if (ec) { Finish(); return; }
     state = kReading;
+    error_code failed;
+    socket.non_blocking(true, failed);      // a blocking socket would stall the drain below
+    drainReady = !failed;
     StartRead();
 }
 
@@ -66,22 +67,40 @@ void SelectorClient::StartRead() {
 void SelectorClient::HandleRead(const error_code& ec, std::size_t bytes) {
     if (state != kReading) return;
     if (ec) { Finish(); return; }           // end of stream arrives here too
-    if (bytes > replySizeCap - reply.size()) {
-        overCap = true;                     // not a reply: keep the cards we have
-        Finish();
-        return;
+    if (!Keep(bytes)) return;
+    // While reads come back full, more is likely waiting: take it at once, in reads of the same
+    // size, without a trip through the I/O service for each; a bounded number per turn, so the
+    // timers still get their say against a service that never stops sending.
+    for (int i = 0; drainReady && bytes == kReadSize && i < kReadsPerTurn; ++i) {
+        error_code now;
+        bytes = socket.read_some(boost::asio::buffer(buffer, kReadSize), now);
+        if (now == boost::asio::error::would_block) break;
+        if (now) { Finish(); return; }
+        if (!Keep(bytes)) return;
     }
-    reply.append(buffer, bytes);
     StartRead();
 }
 
-void SelectorClient::HandleConnectTimeout(const error_code& ec) {
-    if (ec == boost::asio::error::operation_aborted || state != kConnecting) return;
-    Finish();
+bool SelectorClient::Keep(std::size_t bytes) {
+    if (bytes > replySizeCap - reply.size()) {
+        overCap = true;                     // not a reply: keep the cards we have
+        Finish();
+        return false;
+    }
+    reply.append(buffer, bytes);
+    return true;
 }
 
-void SelectorClient::HandleDeadline(const error_code& ec) {
+// One timer holds the connect time-out while connecting, then the overall deadline.
+void SelectorClient::StartTimer(std::chrono::steady_clock::time_point expiry) {
+    timer.expires_at(expiry);               // a wait still pending ends with operation_aborted
+    timer.async_wait(boost::bind(&SelectorClient::HandleTimer, this,
+                                 boost::asio::placeholders::error));
+}
+
+void SelectorClient::HandleTimer(const error_code& ec) {
     if (ec == boost::asio::error::operation_aborted) return;
+    if (timer.expiry() > std::chrono::steady_clock::now()) return;  // re-armed since it fired
     Finish();                               // what has arrived so far is the reply
 }
 
@@ -90,7 +109,7 @@ void SelectorClient::Finish() {
     state = kFinished;
     error_code ignored;
     socket.close(ignored);                  // ends any pending step with operation_aborted
-    try { connectTimer.cancel(); deadline.cancel(); } catch (...) {}  // else run() waits
+    try { timer.cancel(); } catch (...) {}  // else run() waits for it
     if (overCap) std::string().swap(reply);
     try {
         if (reply.empty()) {

@@ -8,6 +8,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -33,15 +34,17 @@ private:
     void HandleWrite(const boost::system::error_code& ec, std::size_t bytes);
     void StartRead();
     void HandleRead(const boost::system::error_code& ec, std::size_t bytes);
-    void HandleConnectTimeout(const boost::system::error_code& ec);
-    void HandleDeadline(const boost::system::error_code& ec);
+    bool Keep(std::size_t bytes);           // false when the reply would pass the cap
+    void StartTimer(std::chrono::steady_clock::time_point expiry);
+    void HandleTimer(const boost::system::error_code& ec);
     void Finish();
 
     static const std::size_t kReadSize = 512;
+    static const int kReadsPerTurn = 64;
 
     boost::asio::ip::tcp::socket socket;
-    boost::asio::steady_timer connectTimer;
-    boost::asio::steady_timer deadline;
+    boost::asio::steady_timer timer;
+    const std::chrono::steady_clock::time_point deadline;
     const std::string request;  // must outlive the write
     char buffer[kReadSize];
     std::string reply;
@@ -50,6 +53,7 @@ private:
     std::size_t replySizeCap;
     State state = kConnecting;
     bool overCap = false;
+    bool drainReady = false;
 };
 
 }  // namespace selector
