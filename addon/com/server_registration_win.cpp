@@ -6,6 +6,7 @@
 #include "addon/com/module_path_win.h"
 #include "addon/com/registrar_win.h"
 #include "addon/win/com_ptr.h"
+#include "addon/win/unique_handle.h"
 
 namespace com {
 namespace {
@@ -37,6 +38,17 @@ HRESULT RegisterOwnTypeLib(const std::wstring& path) {
     return ::RegisterTypeLib(typeLib.Get(), &fullPath[0], nullptr);
 }
 
+// HKCR\TypeLib\{libid}\<major>.<minor> (hexadecimal numbers) exists.
+bool IsTypeLibRegistered(const TLIBATTR& attributes) {
+    wchar_t libid[40];
+    if (!::StringFromGUID2(attributes.guid, libid, 40)) return false;
+    wchar_t version[16];
+    ::wsprintfW(version, L"%x.%x", attributes.wMajorVerNum, attributes.wMinorVerNum);
+    const std::wstring path = std::wstring(L"TypeLib\\") + libid + L"\\" + version;
+    win::UniqueHKey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
 HRESULT UnregisterOwnTypeLib(const std::wstring& path) {
     win::ComPtr<ITypeLib> typeLib;
     HRESULT hr = LoadOwnTypeLib(path, typeLib);
@@ -46,11 +58,10 @@ HRESULT UnregisterOwnTypeLib(const std::wstring& path) {
     if (FAILED(hr)) return hr;
     const TLIBATTR copy = *attributes;
     typeLib->ReleaseTLibAttr(attributes);
-    hr = ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
-                             copy.syskind);
-    // Already gone counts as done, so an interrupted unregistration can be repeated.
-    if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY) return S_OK;
-    return hr;
+    // Not registered counts as done, so an unregistration can be repeated.
+    if (!IsTypeLibRegistered(copy)) return S_OK;
+    return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
+                               copy.syskind);
 }
 
 }  // namespace
