@@ -201,6 +201,40 @@ TEST_F(ServerRegistration, Regsvr32ExitCodesTellWhatWentWrong) {
     EXPECT_EQ(4, testing_addon::RunAndWait(L"regsvr32.exe /s kernel32.dll"));
 }
 
+BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) {
+    *reinterpret_cast<WORD*>(found) = language;
+    return FALSE;
+}
+
+// Replaces "REGISTRY" resource `id` of the library file at `path` with `text`.
+bool ReplaceScript(const std::wstring& path, UINT id, const std::string& text) {
+    WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    {
+        win::UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        if (!module) return false;
+        ::EnumResourceLanguagesW(module.Get(), L"REGISTRY", MAKEINTRESOURCEW(id), &FirstLanguage,
+                                 reinterpret_cast<LONG_PTR>(&language));
+    }
+    HANDLE update = ::BeginUpdateResourceW(path.c_str(), FALSE);
+    if (!update) return false;
+    const bool written = ::UpdateResourceW(update, L"REGISTRY", MAKEINTRESOURCEW(id), language,
+                                           const_cast<char*>(text.data()),
+                                           static_cast<DWORD>(text.size())) != FALSE;
+    return ::EndUpdateResourceW(update, !written) && written;
+}
+
+TEST_F(ServerRegistration, MalformedScriptFailsRegistrationAndChangesNothing) {
+    ASSERT_EQ(0, Regsvr32(L"/u "));
+    const std::wstring broken = folder + L"\\broken-addon.dll";
+    ASSERT_TRUE(::CopyFileW(library.c_str(), broken.c_str(), FALSE));
+    // The module script (applied first) is intact; the class script is not.
+    ASSERT_TRUE(ReplaceScript(broken, 102, "HKCR\r\n{\r\n\tbrimwelladdon.BrimwellBHO.1 = s 'open\r\n"));
+    EXPECT_EQ(5, testing_addon::RunAndWait(L"regsvr32.exe /s \"" + broken + L"\""));
+    EXPECT_EQ(Lines{}, Registered());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
+    ::DeleteFileW(broken.c_str());
+}
+
 // The text of resource 201 between its SCRIPT tags.
 std::string MenuScriptBody(const std::wstring& path) {
     win::UniqueModule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
