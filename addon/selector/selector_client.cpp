@@ -4,6 +4,7 @@
 #include "addon/selector/selector_request.h"
 
 #include <boost/asio/placeholders.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/bind/bind.hpp>
 
@@ -25,7 +26,15 @@ SelectorClient::SelectorClient(boost::asio::io_service& io,
 }
 
 void SelectorClient::StartConnect(const boost::asio::ip::tcp::endpoint& endpoint) {
-    // Opens the socket for the endpoint's family; a failed open arrives as a connect error.
+    error_code ec;
+    socket.open(endpoint.protocol(), ec);   // fails where the family is missing, e.g. no IPv6
+    if (!ec)
+        socket.non_blocking(true, ec);      // for the drain in HandleRead; set once, here
+    if (ec) {
+        boost::asio::post(socket.get_executor(),
+                          boost::bind(&SelectorClient::HandleConnect, this, ec));
+        return;
+    }
     socket.async_connect(endpoint, boost::bind(&SelectorClient::HandleConnect, this,
                                                boost::asio::placeholders::error));
 }
@@ -34,8 +43,6 @@ void SelectorClient::HandleConnect(const error_code& ec) {
     if (state != kConnecting) return;
     if (ec) { Finish(); return; }           // refused, unreachable, no such address family
     state = kWriting;
-    if (timer.expiry() != deadline)
-        StartTimer(deadline);               // from the connect time-out to the overall deadline
     StartWrite();
 }
 
@@ -51,9 +58,6 @@ void SelectorClient::HandleWrite(const error_code& ec, std::size_t /*bytes*/) {
     if (state != kWriting) return;
     if (ec) { Finish(); return; }
     state = kReading;
-    error_code failed;
-    socket.non_blocking(true, failed);      // a blocking socket would stall the drain below
-    drainReady = !failed;
     StartRead();
 }
 
@@ -71,7 +75,7 @@ void SelectorClient::HandleRead(const error_code& ec, std::size_t bytes) {
     // While reads come back full, more is likely waiting: take it at once, in reads of the same
     // size, without a trip through the I/O service for each; a bounded number per turn, so the
     // timers still get their say against a service that never stops sending.
-    for (int i = 0; drainReady && bytes == kReadSize && i < kReadsPerTurn; ++i) {
+    for (int i = 0; bytes == kReadSize && i < kReadsPerTurn; ++i) {
         error_code now;
         bytes = socket.read_some(boost::asio::buffer(buffer, kReadSize), now);
         if (now == boost::asio::error::would_block) break;
@@ -91,16 +95,20 @@ bool SelectorClient::Keep(std::size_t bytes) {
     return true;
 }
 
-// One timer holds the connect time-out while connecting, then the overall deadline.
+// One timer: it first expires at the connect time-out; once connected, an expiry before the
+// overall deadline only moves it there, so a quick conversation arms it just once.
 void SelectorClient::StartTimer(std::chrono::steady_clock::time_point expiry) {
-    timer.expires_at(expiry);               // a wait still pending ends with operation_aborted
+    timer.expires_at(expiry);
     timer.async_wait(boost::bind(&SelectorClient::HandleTimer, this,
                                  boost::asio::placeholders::error));
 }
 
 void SelectorClient::HandleTimer(const error_code& ec) {
-    if (ec == boost::asio::error::operation_aborted) return;
-    if (timer.expiry() > std::chrono::steady_clock::now()) return;  // re-armed since it fired
+    if (ec == boost::asio::error::operation_aborted || state == kFinished) return;
+    if (state != kConnecting && std::chrono::steady_clock::now() < deadline) {
+        StartTimer(deadline);
+        return;
+    }
     Finish();                               // what has arrived so far is the reply
 }
 

@@ -53,7 +53,6 @@ private:
     std::size_t replySizeCap;
     State state = kConnecting;
     bool overCap = false;
-    bool drainReady = false;
 };
 
 }  // namespace selector

@@ -99,7 +99,7 @@ void ConversationVsPlainSockets(benchmark::State& state) {
 }
 
 BENCHMARK(ConversationVsPlainSockets)->Arg(2 << 10)->Arg(200 << 10)->Arg(2 << 20)
-    ->UseRealTime()->Unit(benchmark::kMicrosecond);
+    ->UseRealTime()->MinTime(2.0)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
