@@ -1,9 +1,11 @@
 // Reading of the selector's XML reply into the metadata model.
 #include "addon/metadata/metadata_response.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
-#include <map>
+#include <string_view>
+#include <vector>
 
 #include <tinyxml.h>
 
@@ -33,60 +35,104 @@ const char* ItemText(const TiXmlElement& item) {
     return first && first->Type() == TiXmlNode::TINYXML_TEXT ? first->Value() : "";
 }
 
-void AddPatterns(const std::string& sitesText, const std::string& ruleId, MetadataModel& model) {
-    for (std::string& field : SplitList(sitesText)) {
-        std::string::size_type urn = field.find("urn:");
+void AddPatterns(std::string_view sitesText, const std::string& ruleId, MetadataModel& model) {
+    for (std::string_view field : SplitList(sitesText)) {
+        std::string pattern(field);
+        std::string::size_type urn = pattern.find("urn:");
         if (urn != std::string::npos) {  // only such fields are trimmed
-            field.erase(urn, 4);
-            field = TrimSpaces(field);
+            pattern.erase(urn, 4);
+            std::string_view trimmed = TrimSpaces(pattern);
+            std::string::size_type lead = trimmed.data() - pattern.data();
+            pattern.erase(lead + trimmed.size());
+            pattern.erase(0, lead);
         }
-        model.RuleIdsOf(std::move(field)).insert(ruleId);
+        model.RuleIdsOf(std::move(pattern)).insert(ruleId);
     }
+}
+
+// One named item of a block; the texts stay in the parsed document.
+struct Entry {
+    const char* key;
+    std::string_view value;
+};
+
+bool KeyIs(const Entry& entry, const char* key) { return std::strcmp(entry.key, key) == 0; }
+
+// Entries in key order, each key once with the value of its last item.
+void KeepLastOfEachKey(std::vector<Entry>& entries) {
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return std::strcmp(a.key, b.key) < 0;
+    });
+    std::vector<Entry>::iterator out = entries.begin();
+    for (std::vector<Entry>::iterator e = entries.begin(); e != entries.end(); ++e) {
+        if (e + 1 != entries.end() && std::strcmp(e->key, (e + 1)->key) == 0)
+            continue;  // a later item with the same key replaces this one
+        *out++ = *e;
+    }
+    entries.erase(out, entries.end());
 }
 
 }  // namespace
 
 void ProcessMetadataBlock(const TiXmlElement& block, const std::string& defaultRuleId,
                           MetadataModel& model) {
-    std::map<std::string, std::string> entries;  // a later item with the same key wins
+    std::vector<Entry> entries;
+    entries.reserve(8);
+    std::string datasets;  // the last non-empty cleaned url, the only one that can be kept
     for (const TiXmlElement* item = block.FirstChildElement(); item;
          item = item->NextSiblingElement()) {
         const char* name = ItemName(*item);
         if (!name)
             continue;
-        std::string value = ItemText(*item);
-        const char* key = name;
+        std::string_view value = ItemText(*item);
         if (std::strcmp(name, kUrlKey) == 0) {
-            key = kDatasetsKey;
-            if (!value.empty()) {
-                RemoveEveryUrn(value);
-                value = TrimSpaces(value);
-            }
+            std::string cleaned(value);
+            RemoveEveryUrn(cleaned);
+            std::string_view trimmed = TrimSpaces(cleaned);
+            if (trimmed.empty())
+                continue;
+            datasets.assign(trimmed.data(), trimmed.size());
+            entries.push_back(Entry{kDatasetsKey, std::string_view()});  // value set below
+        } else if (!value.empty()) {
+            entries.push_back(Entry{name, value});
         }
-        if (!value.empty())
-            entries[key] = std::move(value);
     }
-    std::string& ruleId = entries[kRuleIdKey];
-    if (ruleId.empty())
-        ruleId = defaultRuleId;
-    std::map<std::string, std::string>::const_iterator sites = entries.find(kSitesKey);
-    AddPatterns(sites == entries.end() ? std::string() : sites->second, ruleId, model);
+    KeepLastOfEachKey(entries);
+    for (Entry& entry : entries)
+        if (entry.key == kDatasetsKey)  // from a url item, not an item named "datasets"
+            entry.value = datasets;
+
+    std::string ruleId = defaultRuleId;
+    std::string_view sites;
+    for (const Entry& entry : entries) {
+        if (KeyIs(entry, kRuleIdKey))
+            ruleId.assign(entry.value.data(), entry.value.size());
+        else if (KeyIs(entry, kSitesKey))
+            sites = entry.value;
+    }
+    AddPatterns(sites, ruleId, model);
 
     RuleData& ruleData = model.Data()[ruleId];
-    for (const auto& entry : entries) {
-        if (entry.first == kRuleIdKey || entry.first == kSitesKey)
+    for (const Entry& entry : entries) {
+        if (KeyIs(entry, kRuleIdKey) || KeyIs(entry, kSitesKey))
             continue;
-        std::string& slot = ruleData[entry.first];
-        if (!slot.empty())
-            slot.append(",").append(entry.second);
+        // Keys come in ascending order, so a new key goes at the end without a search.
+        RuleData::iterator slot = ruleData.end();
+        if (!ruleData.empty() && !(ruleData.rbegin()->first < entry.key))
+            slot = ruleData.find(entry.key);
+        if (slot == ruleData.end())
+            ruleData.emplace_hint(slot, entry.key, entry.value);
+        else if (slot->second.empty())
+            slot->second.assign(entry.value.data(), entry.value.size());
         else
-            slot = entry.second;
+            slot->second.append(",").append(entry.value.data(), entry.value.size());
     }
 }
 
 ReplyReading BuildModelFromResponse(std::string& responseText, const std::string& defaultRuleId,
                                     MetadataModel& model) {
     TiXmlDocument document;
+    document.SetTabSize(0);  // no row and column for every node: nobody reads them
     document.Parse(responseText.c_str());
     model.Clear();  // the old model is gone whatever the reply holds
     responseText.clear();

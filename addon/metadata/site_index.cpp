@@ -12,49 +12,62 @@ bool MatchesEverywhere(const std::string& pattern) {
 }  // namespace
 
 SiteIndex::SiteIndex(const SiteMap& sites) {
-    std::vector<std::vector<Edge>> children(1);
-    nodes.emplace_back();
+    std::size_t bytes = 1;
+    for (const SiteMap::value_type& site : sites)
+        bytes += site.first.size();
+    Trie trie;
+    trie.firstChild.reserve(bytes);
+    trie.nextSibling.reserve(bytes);
+    trie.label.reserve(bytes);
+    nodes.reserve(bytes);
+    NewNode(trie, 0);  // the root
     for (const SiteMap::value_type& site : sites) {
         if (MatchesEverywhere(site.first)) {
             everywhere.push_back(&site.second);
             everywhereNonEmpty = everywhereNonEmpty || !site.first.empty();
             continue;
         }
-        AddPattern(site.first, static_cast<std::int32_t>(patternIds.size()), children);
+        AddPattern(site.first, static_cast<std::int32_t>(patternIds.size()), trie);
         patternIds.push_back(&site.second);
     }
-    Link(children);
+    Link(trie);
 }
 
-void SiteIndex::AddPattern(const std::string& pattern, std::int32_t id,
-                           std::vector<std::vector<Edge>>& children) {
+std::int32_t SiteIndex::NewNode(Trie& trie, unsigned char byte) {
+    nodes.emplace_back();
+    trie.firstChild.push_back(kNone);
+    trie.nextSibling.push_back(kNone);
+    trie.label.push_back(byte);
+    return static_cast<std::int32_t>(nodes.size() - 1);
+}
+
+void SiteIndex::AddPattern(const std::string& pattern, std::int32_t id, Trie& trie) {
     std::int32_t node = 0;
     for (unsigned char byte : pattern) {
-        std::int32_t next = kNone;
-        for (const Edge& edge : children[node])
-            if (edge.byte == byte) { next = edge.target; break; }
+        std::int32_t next = trie.firstChild[node];
+        while (next != kNone && trie.label[next] != byte)
+            next = trie.nextSibling[next];
         if (next == kNone) {
-            next = static_cast<std::int32_t>(nodes.size());
-            nodes.emplace_back();
-            children.emplace_back();
-            children[node].push_back(Edge{byte, next});
+            next = NewNode(trie, byte);
+            trie.nextSibling[next] = trie.firstChild[node];
+            trie.firstChild[node] = next;
         }
         node = next;
     }
     nodes[node].pattern = id;
 }
 
-// Lays the edges out flat, then sets the fail and output links breadth first, so every
-// node's fail target (which is shallower) is finished before the node itself.
-void SiteIndex::Link(std::vector<std::vector<Edge>>& children) {
+// Lays each node's edges out together, sorted, then sets the fail and output links breadth
+// first, so every node's fail target (which is shallower) is finished before the node itself.
+void SiteIndex::Link(const Trie& trie) {
+    edges.reserve(nodes.size());
     for (std::size_t n = 0; n < nodes.size(); ++n) {
-        std::vector<Edge>& list = children[n];
-        std::sort(list.begin(), list.end(),
-                  [](const Edge& a, const Edge& b) { return a.byte < b.byte; });
         nodes[n].firstEdge = static_cast<std::uint32_t>(edges.size());
-        nodes[n].edgeCount = static_cast<std::uint32_t>(list.size());
-        edges.insert(edges.end(), list.begin(), list.end());
-        std::vector<Edge>().swap(list);
+        for (std::int32_t c = trie.firstChild[n]; c != kNone; c = trie.nextSibling[c])
+            edges.push_back(Edge{trie.label[c], c});
+        nodes[n].edgeCount = static_cast<std::uint32_t>(edges.size()) - nodes[n].firstEdge;
+        std::sort(edges.begin() + nodes[n].firstEdge, edges.end(),
+                  [](const Edge& a, const Edge& b) { return a.byte < b.byte; });
     }
     std::fill(std::begin(rootNext), std::end(rootNext), 0);
     for (std::uint32_t e = 0; e < nodes[0].edgeCount; ++e)

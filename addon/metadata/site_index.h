@@ -19,7 +19,7 @@ public:
     bool Find(const std::string& host, std::vector<const RuleIdSet*>& hits) const;
 
 private:
-    static const std::int32_t kNone = -1;
+    static constexpr std::int32_t kNone = -1;
     struct Edge {
         unsigned char byte;
         std::int32_t target;
@@ -32,11 +32,18 @@ private:
         std::uint32_t edgeCount = 0;
     };
 
+    // The trie while it is built: children as linked lists.
+    struct Trie {
+        std::vector<std::int32_t> firstChild;
+        std::vector<std::int32_t> nextSibling;
+        std::vector<unsigned char> label;
+    };
+
     std::int32_t Child(std::int32_t node, unsigned char byte) const;
     std::int32_t Step(std::int32_t node, unsigned char byte) const;  // goto with fail links
-    void AddPattern(const std::string& pattern, std::int32_t id,
-                    std::vector<std::vector<Edge>>& children);
-    void Link(std::vector<std::vector<Edge>>& children);
+    std::int32_t NewNode(Trie& trie, unsigned char byte);
+    void AddPattern(const std::string& pattern, std::int32_t id, Trie& trie);
+    void Link(const Trie& trie);
 
     std::vector<Node> nodes;             // node 0 is the root
     std::vector<Edge> edges;             // each node's edges together, sorted by byte

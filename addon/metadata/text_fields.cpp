@@ -1,26 +1,23 @@
 // Splitting and trimming of the text fields of a metadata block.
 #include "addon/metadata/text_fields.h"
 
-std::vector<std::string> SplitList(const std::string& text, char separator) {
-    std::vector<std::string> fields;
+std::vector<std::string_view> SplitList(std::string_view text, char separator) {
+    std::vector<std::string_view> fields;
     if (text.empty())
         return fields;
-    std::string::size_type start = 0;
     for (;;) {
-        std::string::size_type end = text.find(separator, start);
-        if (end == std::string::npos) {
-            fields.push_back(text.substr(start));
+        std::string_view::size_type end = text.find(separator);
+        fields.push_back(text.substr(0, end));
+        if (end == std::string_view::npos)
             return fields;
-        }
-        fields.push_back(text.substr(start, end - start));
-        start = end + 1;
+        text.remove_prefix(end + 1);
     }
 }
 
-std::string TrimSpaces(const std::string& text) {
-    std::string::size_type first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string();
+std::string_view TrimSpaces(std::string_view text) {
+    std::string_view::size_type first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return std::string_view();
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 

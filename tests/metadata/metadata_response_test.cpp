@@ -27,14 +27,20 @@ MetadataModel Build(const std::string& reply, ReplyReading expected = kReplyRead
     return model;
 }
 
+Strings Fields(const std::string& text) {
+    Strings fields;
+    for (std::string_view field : SplitList(text)) fields.emplace_back(field);
+    return fields;
+}
+
 TEST(TextFields, SplitListKeepsEmptyFields) {
-    EXPECT_EQ(Strings{}, SplitList(""));
-    EXPECT_EQ((Strings{"a", "b"}), SplitList("a,b"));
-    EXPECT_EQ((Strings{"a", "", "b"}), SplitList("a,,b"));
-    EXPECT_EQ((Strings{"a", ""}), SplitList("a,"));
-    EXPECT_EQ((Strings{"", "a"}), SplitList(",a"));
-    EXPECT_EQ((Strings{" "}), SplitList(" "));
-    EXPECT_EQ((Strings{"", ""}), SplitList(","));
+    EXPECT_EQ(Strings{}, Fields(""));
+    EXPECT_EQ((Strings{"a", "b"}), Fields("a,b"));
+    EXPECT_EQ((Strings{"a", "", "b"}), Fields("a,,b"));
+    EXPECT_EQ((Strings{"a", ""}), Fields("a,"));
+    EXPECT_EQ((Strings{"", "a"}), Fields(",a"));
+    EXPECT_EQ((Strings{" "}), Fields(" "));
+    EXPECT_EQ((Strings{"", ""}), Fields(","));
 }
 
 TEST(TextFields, TrimSpacesRemovesOnlySpaces) {
@@ -72,6 +78,17 @@ TEST(MetadataReply, UrlBecomesDatasetsAndJoinsAcrossCards) {
         Card(Item("searchOverlayCard.ruleid", "7") + Item("searchOverlayCard.url", "urn:b") +
              Item("k", "v")) + "</r>");
     EXPECT_EQ((RuleData{{"datasets", "x, y,b"}, {"k", "v"}}), model.Data().at("7"));
+}
+
+TEST(MetadataReply, UrlAndAnItemNamedDatasetsShareOneKeyLaterWinning) {
+    MetadataModel model = Build("<r>" +
+        Card(Item("searchOverlayCard.ruleid", "1") + Item("searchOverlayCard.url", "urn:long-first-dataset-name") +
+             Item("datasets", "plain") + Item("searchOverlayCard.url", "urn:second-long-dataset-name") +
+             Item("searchOverlayCard.url", " urn: ")) +
+        Card(Item("searchOverlayCard.ruleid", "2") + Item("searchOverlayCard.url", "urn:u") +
+             Item("datasets", "d")) + "</r>");
+    EXPECT_EQ((RuleData{{"datasets", "second-long-dataset-name"}}), model.Data().at("1"));
+    EXPECT_EQ((RuleData{{"datasets", "d"}}), model.Data().at("2"));
 }
 
 TEST(MetadataReply, MissingRuleIdTakesTheDefault) {
