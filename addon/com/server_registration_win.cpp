@@ -79,9 +79,11 @@ registrar::Replacements ServerReplacements(const std::wstring& modulePath) {
     return replacements;
 }
 
+namespace {
+
 // Both scripts are read and parsed before either is applied, so a malformed one changes nothing.
-static HRESULT LoadScripts(HMODULE library, UINT classScriptId, std::wstring& path,
-                           registrar::Script& moduleScript, registrar::Script& classScript) {
+HRESULT LoadScripts(HMODULE library, UINT classScriptId, std::wstring& path,
+                    registrar::Script& moduleScript, registrar::Script& classScript) {
     HRESULT hr = ModuleFilePath(library, path);
     if (FAILED(hr)) return hr;
     const registrar::Replacements replacements = ServerReplacements(path);
@@ -92,7 +94,7 @@ static HRESULT LoadScripts(HMODULE library, UINT classScriptId, std::wstring& pa
 
 // Register: module script, class script, type library. Unregister: class script, type
 // library, module script. Each step runs only when the ones before it succeeded.
-static HRESULT UpdateServer(HMODULE library, UINT classScriptId, registrar::Mode mode) {
+HRESULT UpdateServer(HMODULE library, UINT classScriptId, registrar::Mode mode) {
     ThreadLocaleScope locale(LOCALE_SYSTEM_DEFAULT);
     std::wstring path;
     registrar::Script moduleScript, classScript;
@@ -110,6 +112,8 @@ static HRESULT UpdateServer(HMODULE library, UINT classScriptId, registrar::Mode
     }
     return hr;
 }
+
+}  // namespace
 
 HRESULT RegisterServer(HMODULE library, UINT classScriptId) {
     return UpdateServer(library, classScriptId, registrar::Mode::kRegister);
