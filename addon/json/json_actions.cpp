@@ -57,14 +57,17 @@ value_ptr grammar<CharT>::take_pair_holder() {
 template <class CharT>
 void grammar<CharT>::recycle_string(value_ptr& holder) {
     if (spareStrings.size() < kMaxSpares && holder.use_count() == 1
-        && boost::any_cast<std::string>(holder.get()))
+        && boost::any_cast<std::string>(holder.get())) {
+        if (spareStrings.empty()) spareStrings.reserve(kMaxSpares);
         spareStrings.push_back(std::move(holder));
+    }
 }
 
 template <class CharT>
 void grammar<CharT>::recycle_pair(value_ptr& holder) {
     if (sparePairs.size() >= kMaxSpares || holder.use_count() != 1) return;
     boost::unsafe_any_cast<pair_type>(holder.get())->second.reset();
+    if (sparePairs.empty()) sparePairs.reserve(kMaxSpares);
     sparePairs.push_back(std::move(holder));
 }
 

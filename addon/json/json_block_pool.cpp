@@ -1,15 +1,19 @@
 // An arena for the reference-count blocks of one parse's values.
 #include "addon/json/json_block_pool.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 namespace json {
 namespace {
 
-const std::size_t kAlignment = alignof(std::max_align_t);
-const std::size_t kChunkBytes = 1008;
+const std::size_t kChunkBytes = 992;  // with malloc's own header still below 1 KiB
 
-std::size_t RoundUp(std::size_t bytes) { return (bytes + kAlignment - 1) & ~(kAlignment - 1); }
+// alignment is a power of two
+std::size_t RoundUp(std::size_t bytes, std::size_t alignment) {
+    return (bytes + alignment - 1) & ~(alignment - 1);
+}
 
 }  // namespace
 
@@ -25,16 +29,21 @@ block_pool::~block_pool() {
     }
 }
 
-void* block_pool::allocate(std::size_t bytes) {
-    bytes = RoundUp(bytes);
-    if (static_cast<std::size_t>(limit - next) < bytes) {
-        const std::size_t header = RoundUp(sizeof(chunk));
-        const std::size_t size = header + (bytes > kChunkBytes - header ? bytes : kChunkBytes - header);
+void* block_pool::allocate(std::size_t bytes, std::size_t alignment) {
+    // Chunks start at malloc's alignment, at least the alignment of any block we are asked for;
+    // blocks are packed at their own alignment within.
+    const std::size_t skip = RoundUp(reinterpret_cast<std::uintptr_t>(next), alignment)
+                           - reinterpret_cast<std::uintptr_t>(next);
+    if (static_cast<std::size_t>(limit - next) < skip + bytes) {
+        const std::size_t header = RoundUp(sizeof(chunk), alignof(std::max_align_t));
+        const std::size_t size = header + std::max(bytes, kChunkBytes - header);
         chunk* fresh = static_cast<chunk*>(::operator new(size));
         fresh->older = chunks;
         chunks = fresh;
         next = reinterpret_cast<char*>(fresh) + header;
         limit = reinterpret_cast<char*>(fresh) + size;
+    } else {
+        next += skip;
     }
     void* block = next;
     next += bytes;

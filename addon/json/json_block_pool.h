@@ -13,7 +13,7 @@ namespace json {
 class block_pool {
 public:
     static block_pool* create() { return new block_pool(); }
-    void* allocate(std::size_t bytes);
+    void* allocate(std::size_t bytes, std::size_t alignment);
     void retain() { refs.fetch_add(1, std::memory_order_relaxed); }
     void release();
 
@@ -35,7 +35,7 @@ struct pool_allocator {
     template <class U>
     pool_allocator(const pool_allocator<U>& other) : pool(other.pool) {}
     T* allocate(std::size_t n) {
-        void* block = pool->allocate(n * sizeof(T));
+        void* block = pool->allocate(n * sizeof(T), alignof(T));
         pool->retain();
         return static_cast<T*>(block);
     }
