@@ -6,7 +6,7 @@
 namespace com {
 
 ClassFactory::ClassFactory(CreateObjectFn createFn, const ModuleLockCalls& lockCalls)
-    : references(0), create(createFn), moduleLock(lockCalls) {}
+    : references(0), serverLocks(0), create(createFn), moduleLock(lockCalls) {}
 
 STDMETHODIMP ClassFactory::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -45,9 +45,18 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** p
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
-    if (lock) moduleLock.lock();
-    else moduleLock.unlock();
-    return S_OK;
+    if (lock) {
+        ::InterlockedIncrement(&serverLocks);
+        moduleLock.lock();
+        return S_OK;
+    }
+    for (LONG held = serverLocks; held > 0; held = serverLocks) {
+        if (::InterlockedCompareExchange(&serverLocks, held - 1, held) == held) {
+            moduleLock.unlock();
+            return S_OK;
+        }
+    }
+    return E_UNEXPECTED;
 }
 
 }  // namespace com

@@ -15,7 +15,9 @@ struct ModuleLockCalls {
     long (*count)();
 };
 
-// Its own references do not keep the module loaded; LockServer(TRUE) does.
+// Its own references do not keep the module loaded; LockServer(TRUE) does. LockServer(FALSE)
+// without an outstanding LockServer(TRUE) is refused: it would release a lock that a live
+// object holds and let the module unload under it.
 class ClassFactory : public IClassFactory {
 public:
     ClassFactory(CreateObjectFn create, const ModuleLockCalls& moduleLock);
@@ -33,6 +35,7 @@ private:
     virtual ~ClassFactory() = default;
 
     volatile LONG references;
+    volatile LONG serverLocks;
     CreateObjectFn create;
     ModuleLockCalls moduleLock;
 };

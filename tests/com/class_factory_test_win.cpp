@@ -82,6 +82,21 @@ TEST_F(ModuleTest, ObjectThatAnswersNoIsDestroyed) {
     EXPECT_EQ(S_OK, module.CanUnloadNow());
 }
 
+TEST_F(ModuleTest, UnmatchedLockServerFalseCannotReleaseAnObjectsLock) {
+    win::ComPtr<IClassFactory> factory = Factory(module);
+    win::ComPtr<IUnknown> object;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, object.PutVoid()));
+    EXPECT_EQ(E_UNEXPECTED, factory->LockServer(FALSE));
+    EXPECT_EQ(S_FALSE, module.CanUnloadNow());  // the object still holds the module
+    ASSERT_EQ(S_OK, factory->LockServer(TRUE));
+    ASSERT_EQ(S_OK, factory->LockServer(TRUE));
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    EXPECT_EQ(E_UNEXPECTED, factory->LockServer(FALSE));
+    object.Reset();
+    EXPECT_EQ(S_OK, module.CanUnloadNow());
+}
+
 TEST(ClassFactory, AllocationFailureBecomesOutOfMemory) {
     com::CbrimwelladdonModule throwing{com::ClassEntry{&kClassId, 102, &CreateThrowing}, kLockCalls};
     win::ComPtr<IClassFactory> factory;
