@@ -43,13 +43,13 @@ HRESULT TypeInfoCache::Get(ITypeInfo** info) {
 
 HRESULT TypeInfoCache::Load(win::ComPtr<ITypeInfo>& info) const {
     win::ComPtr<ITypeLib> library;
-    HRESULT hr = ::LoadRegTypeLib(libid, major, minor, LANG_NEUTRAL, library.Put());
-    if (FAILED(hr)) {
-        std::wstring path;
-        hr = ModuleFilePath(ModuleOfThisCode(), path);
-        if (SUCCEEDED(hr)) hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put());
-        if (FAILED(hr)) return hr;
-    }
+    if (SUCCEEDED(::LoadRegTypeLib(libid, major, minor, LANG_NEUTRAL, library.Put())) &&
+        SUCCEEDED(library->GetTypeInfoOfGuid(iid, info.Put())))
+        return S_OK;
+    std::wstring path;
+    HRESULT hr = ModuleFilePath(ModuleOfThisCode(), path);
+    if (SUCCEEDED(hr)) hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Put());
+    if (FAILED(hr)) return hr;
     return library->GetTypeInfoOfGuid(iid, info.Put());
 }
 

@@ -11,7 +11,7 @@
 namespace com {
 
 // Looks the library up in the registration first; when the registration lacks it (or names a
-// file that no longer loads), reads the "TYPELIB" resource of the module holding this code, so
+// file that no longer loads or lacks the interface), reads the "TYPELIB" resource of the module holding this code, so
 // script callers reach the methods after an installation that wrote no TypeLib keys.
 class TypeInfoCache {
 public:
