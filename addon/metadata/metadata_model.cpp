@@ -20,6 +20,9 @@ MetadataModel& MetadataModel::operator=(const MetadataModel& other) {
     return *this;
 }
 
+MetadataModel::MetadataModel(MetadataModel&& other) noexcept = default;
+MetadataModel& MetadataModel::operator=(MetadataModel&& other) noexcept = default;
+
 RuleIdSet& MetadataModel::RuleIdsOf(const std::string& pattern) {
     return RuleIdsOf(std::string(pattern));
 }

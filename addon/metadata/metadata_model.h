@@ -28,6 +28,8 @@ public:
     ~MetadataModel();
     MetadataModel(const MetadataModel& other);
     MetadataModel& operator=(const MetadataModel& other);
+    MetadataModel(MetadataModel&& other) noexcept;  // the index moves along with the patterns
+    MetadataModel& operator=(MetadataModel&& other) noexcept;
 
     const SiteMap& Sites() const { return sites; }
     // The rule ids of a pattern, created empty when the pattern is new. Creating the entries in
@@ -42,7 +44,8 @@ public:
     void Clear();
     bool Empty() const { return sites.empty() && data.empty(); }
 
-    // Built on first use after the patterns changed.
+    // Built on first use after the patterns changed. Like the rest of the model, not for use
+    // from two threads at once.
     const SiteIndex& Index() const;
 
     friend bool operator==(const MetadataModel& a, const MetadataModel& b) {

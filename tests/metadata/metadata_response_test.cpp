@@ -33,7 +33,7 @@ Strings Fields(const std::string& text) {
     return fields;
 }
 
-TEST(TextFields, SplitListKeepsEmptyFields) {
+TEST(TextFields, SplitListKeepsEmptyFieldsTrimSpacesOnlySpaces) {
     EXPECT_EQ(Strings{}, Fields(""));
     EXPECT_EQ((Strings{"a", "b"}), Fields("a,b"));
     EXPECT_EQ((Strings{"a", "", "b"}), Fields("a,,b"));
@@ -41,9 +41,6 @@ TEST(TextFields, SplitListKeepsEmptyFields) {
     EXPECT_EQ((Strings{"", "a"}), Fields(",a"));
     EXPECT_EQ((Strings{" "}), Fields(" "));
     EXPECT_EQ((Strings{"", ""}), Fields(","));
-}
-
-TEST(TextFields, TrimSpacesRemovesOnlySpaces) {
     EXPECT_EQ("a b", TrimSpaces("  a b "));
     EXPECT_EQ("", TrimSpaces("   "));
     EXPECT_EQ("\ta\n", TrimSpaces(" \ta\n "));
@@ -91,17 +88,12 @@ TEST(MetadataReply, UrlAndAnItemNamedDatasetsShareOneKeyLaterWinning) {
     EXPECT_EQ((RuleData{{"datasets", "d"}}), model.Data().at("2"));
 }
 
-TEST(MetadataReply, MissingRuleIdTakesTheDefault) {
+TEST(MetadataReply, EveryBlockLeavesADataEntryMissingRuleIdsTakingTheDefault) {
     MetadataModel model = Build("<r>" + Card(Item("searchOverlayCard.sites", "a.com") +
-                                             Item("searchOverlayCard.ruleid", "")) + "</r>");
-    EXPECT_EQ(RuleIdSet{"1024"}, model.Sites().at("a.com"));
-    EXPECT_EQ(1u, model.Data().count("1024"));
-}
-
-TEST(MetadataReply, RuleIdAloneLeavesAnEmptyDataEntry) {
-    MetadataModel model = Build("<r>" + Card(Item("searchOverlayCard.ruleid", "9")) + "</r>");
-    EXPECT_TRUE(model.Sites().empty());
-    EXPECT_EQ((RuleDataMap{{"9", {}}}), model.Data());
+                                             Item("searchOverlayCard.ruleid", "")) +
+                                Card(Item("searchOverlayCard.ruleid", "9")) + "</r>");
+    EXPECT_EQ((SiteMap{{"a.com", {"1024"}}}), model.Sites());
+    EXPECT_EQ((RuleDataMap{{"1024", {}}, {"9", {}}}), model.Data());
 }
 
 TEST(MetadataReply, LaterItemWinsWithinABlockButEmptyTextChangesNothing) {

@@ -53,11 +53,6 @@ TEST(SiteMatching, PatternsMatchAsPlainSubstrings) {
     }
 }
 
-TEST(SiteMatching, EmptyModelMatchesNothing) {
-    MetadataModel model;
-    EXPECT_FALSE(MatchSites("example.com", model).matched);
-}
-
 TEST(SiteMatching, EmptyPatternAddsItsRuleIdsButNeverMatchesAlone) {
     MetadataModel model;
     model.AddSite("", "1");
@@ -103,6 +98,10 @@ TEST(SiteMatching, IndexFollowsPatternsAddedAfterAMatch) {
     model = copy;
     copy.Clear();  // the assigned model must not use the copy's index
     EXPECT_EQ(Strings{"1"}, MatchedIds(MatchSites("a.com", model)));
+    MetadataModel moved = std::move(model);
+    moved.AddSite("c.com", "3");
+    EXPECT_EQ(Strings{"3"}, MatchedIds(MatchSites("c.com", moved)));
+    EXPECT_EQ(Strings{"2"}, MatchedIds(MatchSites("b.com", moved)));
 }
 
 // Patterns and hosts from a small alphabet, so that overlaps, repeats and nested patterns
