@@ -108,10 +108,13 @@ void grammar<CharT>::push_string::operator()(const CharT* first, const CharT* la
     if (last - first >= 2) {
         ++first;                    // drop the quotes
         --last;
-        if (std::memchr(first, '\\', static_cast<std::size_t>(last - first)))
+        const std::size_t length = static_cast<std::size_t>(last - first);
+        if (std::memchr(first, '\\', length))
             unescape(first, last, text);
-        else
+        else if (length <= text.capacity())
             text.assign(first, last);
+        else
+            text = std::string(first, last);   // sized exactly, not by the growth rule
     }
     this->owner.stack.push_back(std::move(holder));
 }
