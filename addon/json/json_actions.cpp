@@ -71,9 +71,10 @@ void grammar<CharT>::recycle_pair(value_ptr& holder) {
     sparePairs.push_back(std::move(holder));
 }
 
+// A missing entry reads as null, so no null pointer can reach a pair or a tree.
 template <class CharT>
 value_ptr grammar<CharT>::pop_entry() {
-    if (stack.empty()) return value_ptr();
+    if (stack.empty()) return make_null();
     value_ptr entry = std::move(stack.back());
     stack.pop_back();
     return entry;

@@ -67,6 +67,18 @@ TEST(JsonGrammar, CreatePairTakesTheEmptyKeyWhenTheKeyIsNoString) {
     EXPECT_EQ("v", boost::any_cast<std::string>(*pair.second));
 }
 
+TEST(JsonGrammar, CreatePairOnAnEmptyStackPairsNullUnderTheEmptyKey) {
+    Stack stack;
+    Grammar g(stack);
+    Grammar::create_pair{g}(nullptr, nullptr);
+    Grammar::end_object{g}('}');
+    ASSERT_EQ("O", Shape(stack));
+    const json::object& members = boost::any_cast<const json::object&>(*stack.back());
+    ASSERT_EQ(1u, members.count(""));
+    ASSERT_TRUE(members.at(""));
+    EXPECT_TRUE(members.at("")->empty());
+}
+
 TEST(JsonGrammar, CreatePairLeavesASharedKeyUntouched) {
     json::value_ptr key = Str("k");
     Stack stack{key, Int(1)};
