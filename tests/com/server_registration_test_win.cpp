@@ -201,6 +201,25 @@ TEST_F(ServerRegistration, Regsvr32ExitCodesTellWhatWentWrong) {
     EXPECT_EQ(4, testing_addon::RunAndWait(L"regsvr32.exe /s kernel32.dll"));
 }
 
+TEST_F(ServerRegistration, RegistrationRestoresTheCallersThreadLocale) {
+    win::UniqueModule module(::LoadLibraryW(library.c_str()));
+    ASSERT_TRUE(module);
+    typedef HRESULT(STDAPICALLTYPE * EntryFn)();
+    const char* const kEntries[] = {"DllRegisterServer", "DllUnregisterServer"};
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID saved = ::GetThreadLocale();
+    for (const char* name : kEntries) {
+        const EntryFn entry = reinterpret_cast<EntryFn>(
+            reinterpret_cast<void*>(::GetProcAddress(module.Get(), name)));
+        ASSERT_TRUE(entry) << name;
+        ASSERT_TRUE(::SetThreadLocale(german));
+        EXPECT_EQ(S_OK, entry()) << name;
+        EXPECT_EQ(german, ::GetThreadLocale()) << name;
+    }
+    ::SetThreadLocale(saved);
+    EXPECT_EQ(Lines{}, Registered());
+}
+
 BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) {
     *reinterpret_cast<WORD*>(found) = language;
     return FALSE;
