@@ -133,6 +133,24 @@ TEST_F(DomTest, AppendingMovesANodeAndRefusesCycles) {
     EXPECT_EQ(L"SPAN", children[0].children[0].tag);
 }
 
+ULONG References(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+TEST_F(DomTest, AppendChildHandsBackTheChildWithItsOwnReference) {
+    ComPtr<IHTMLElement> body = Body(page), child = Create(doc.Get(), L"DIV");
+    ComPtr<IHTMLDOMNode> bodyNode, childNode, returned;
+    ASSERT_EQ(S_OK, body->QueryInterface(IID_IHTMLDOMNode, bodyNode.PutVoid()));
+    ASSERT_EQ(S_OK, child->QueryInterface(IID_IHTMLDOMNode, childNode.PutVoid()));
+    ULONG bodyBefore = References(body.Get()), childBefore = References(child.Get());
+    ASSERT_EQ(S_OK, bodyNode->appendChild(childNode.Get(), returned.Put()));
+    EXPECT_TRUE(win::SameComObject(returned.Get(), child.Get()));
+    returned.Reset();
+    EXPECT_EQ(bodyBefore, References(body.Get()));
+    EXPECT_EQ(childBefore + 1, References(child.Get()));  // the body holds it now
+}
+
 TEST_F(DomTest, OnlyScriptElementsOfferTheScriptInterface) {
     ComPtr<IHTMLScriptElement> script;
     EXPECT_EQ(E_NOINTERFACE,

@@ -211,3 +211,30 @@ TEST_F(MarshallingTest, WorkerCallWaitsUntilTheUserInterfaceThreadDispatches) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FreeThreadedSimBrowser, WorkerGetsTheObjectsThemselvesAndCallsRunOnItsThread) {
+    win::ScopedCoInit apartment(COINIT_APARTMENTTHREADED);
+    SimBrowser sim(L"http://a.test/page", simbrowser::Threading::kFreeThreaded);
+    Page& page = sim.Top();
+    page.SetComplete();
+    page.AddFrame(L"http://other.test/frame").SetCrossDomain(true);
+    IStream* stream = MarshalDocument(page);
+    WorkerView view;
+    ASSERT_TRUE(simbrowser::RunInWorkerApartment(
+        [&] {
+            ComPtr<IHTMLDocument2> doc = Unmarshal(stream);
+            if (!doc) return;
+            view.isProxy = doc.Get() != page.Document().Get();
+            UseDocument(doc.Get(), view);
+        },
+        60000));
+    EXPECT_FALSE(view.isProxy);
+    EXPECT_EQ(L"http://other.test/frame", view.frameUrl);
+    EXPECT_EQ(2u, page.BodyChildren().size());
+    ASSERT_FALSE(sim.Calls().empty());
+    for (const simbrowser::Call& call : sim.Calls()) EXPECT_EQ(view.thread, call.threadId);
+}
+
+}  // namespace

@@ -13,6 +13,27 @@ HRESULT NotImplemented(ComPart*) { return E_NOTIMPL; }
 
 }  // namespace
 
+HRESULT ComObject::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IMarshal && FreeThreaded()) return QueryMarshaler(out);
+    return Find(iid, out);
+}
+
+HRESULT ComObject::QueryMarshaler(void** out) {
+    std::lock_guard<std::mutex> hold(marshalerLock);
+    if (!marshaler) {
+        IUnknown* self = nullptr;
+        HRESULT hr = Find(IID_IUnknown, reinterpret_cast<void**>(&self));
+        if (FAILED(hr)) return hr;
+        // The marshaler keeps its outer object without a reference, as aggregation wants.
+        hr = ::CoCreateFreeThreadedMarshaler(self, &marshaler);
+        self->Release();
+        if (FAILED(hr)) return hr;
+    }
+    return marshaler->QueryInterface(IID_IMarshal, out);
+}
+
 SlotTable::SlotTable() {
     slots.fill(reinterpret_cast<const void*>(&NotImplemented));
     slots[0] = reinterpret_cast<const void*>(&PartQueryInterface);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 
@@ -36,20 +37,20 @@ public:
         if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
-    HRESULT QueryInterface(REFIID iid, void** out) {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        return Find(iid, out);
-    }
+    HRESULT QueryInterface(REFIID iid, void** out);
+    // Held around every bound method: objects that other threads may call directly share it.
+    virtual std::recursive_mutex* CallLock() { return nullptr; }
 
 protected:
     ComObject() = default;
-    virtual ~ComObject() = default;
+    virtual ~ComObject() { if (marshaler) marshaler->Release(); }
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
     // Answers one interface (through Give) or E_NOINTERFACE; `out` is already null.
     virtual HRESULT Find(REFIID iid, void** out) = 0;
+    // True when the object hands itself to other apartments (the free-threaded marshaler).
+    virtual bool FreeThreaded() const { return false; }
 
     // Hands out one interface of this object with a reference.
     HRESULT Give(ComPart& part, void** out) {
@@ -59,7 +60,11 @@ protected:
     }
 
 private:
+    HRESULT QueryMarshaler(void** out);
+
     volatile LONG refs = 0;
+    std::mutex marshalerLock;
+    IUnknown* marshaler = nullptr;  // the aggregated free-threaded marshaler, made on first use
 };
 
 class SlotTable {
@@ -97,6 +102,9 @@ struct Forward;
 template <class C, class... A, HRESULT (C::*method)(A...)>
 struct Forward<C, HRESULT (C::*)(A...), method> {
     static HRESULT Call(ComPart* part, A... args) {
+        std::unique_lock<std::recursive_mutex> hold;
+        if (std::recursive_mutex* lock = part->owner->CallLock())
+            hold = std::unique_lock<std::recursive_mutex>(*lock);
         try {
             return (static_cast<C*>(part->owner)->*method)(args...);
         } catch (const std::bad_alloc&) {  // no exception crosses a COM entry point

@@ -73,14 +73,22 @@ HRESULT ConnectionPointObject::Unadvise(DWORD cookie) {
 }
 
 std::vector<win::ComPtr<IDispatch>> ConnectionPointObject::Sinks() const {
+    std::lock_guard<std::recursive_mutex> hold(*link->treeLock);
     std::vector<win::ComPtr<IDispatch>> copy;
     for (const auto& entry : sinks) copy.push_back(entry.second);
     return copy;
 }
 
+std::size_t ConnectionPointObject::SinkCount() const {
+    std::lock_guard<std::recursive_mutex> hold(*link->treeLock);
+    return sinks.size();
+}
+
 void ConnectionPointObject::Clear() {
     std::vector<std::pair<DWORD, win::ComPtr<IDispatch>>> leaving;
-    leaving.swap(sinks);  // a sink's last release may call back in
+    std::unique_lock<std::recursive_mutex> hold(*link->treeLock);
+    leaving.swap(sinks);
+    hold.unlock();  // a sink's last release may call back in, from any thread
 }
 
 }  // namespace simbrowser

@@ -104,7 +104,7 @@ HRESULT ElementObject::appendChild(IHTMLDOMNode* node, IHTMLDOMNode** out) {
     if (child->parent) child->parent->Detach(child);  // the DOM moves a node that has a parent
     children.push_back(held);
     child->parent = this;
-    if (out) Give(child->nodePart, reinterpret_cast<void**>(out));
+    if (out) child->Give(child->nodePart, reinterpret_cast<void**>(out));
     return S_OK;
 }
 

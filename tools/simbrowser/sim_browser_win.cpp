@@ -40,8 +40,10 @@ void MarkLoading(Page& page) {
 
 }  // namespace
 
-SimBrowser::SimBrowser(const std::wstring& url)
-    : uiThread(::GetCurrentThreadId()), top(new Page(*this, journal, nullptr, url)) {}
+SimBrowser::SimBrowser(const std::wstring& url, Threading threading)
+    : uiThread(::GetCurrentThreadId()),
+      treeLock(std::make_shared<std::recursive_mutex>()),
+      top(new Page(*this, journal, nullptr, url, treeLock, threading == Threading::kFreeThreaded)) {}
 
 SimBrowser::~SimBrowser() = default;
 

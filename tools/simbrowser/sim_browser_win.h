@@ -136,14 +136,14 @@ public:
     Page* Parent() const { return parent; }
 
     const std::wstring& Url() const { return url; }
-    void SetUrl(const std::wstring& text) { url = text; }
+    void SetUrl(const std::wstring& text);
     const std::wstring& ReadyState() const { return readyState; }
-    void SetReadyState(const std::wstring& state) { readyState = state; }
-    void SetComplete() { readyState = L"complete"; }
+    void SetReadyState(const std::wstring& state);
+    void SetComplete() { SetReadyState(L"complete"); }
 
     // A frame of another security domain: its window's get_document answers E_ACCESSDENIED;
     // its document is still reached through the frame's browser.
-    void SetCrossDomain(bool crossDomain) { denyWindowDocument = crossDomain; }
+    void SetCrossDomain(bool crossDomain);
     bool CrossDomain() const { return denyWindowDocument; }
 
     // A script element that was in the page before anyone touched it (src as given).
@@ -180,10 +180,12 @@ public:
 
 private:
     friend class SimBrowser;
-    Page(SimBrowser& owner, Journal& journal, Page* parent, const std::wstring& url);
+    Page(SimBrowser& owner, Journal& journal, Page* parent, const std::wstring& url,
+         const std::shared_ptr<std::recursive_mutex>& treeLock, bool freeThreaded);
 
     SimBrowser* owner;
     Journal* journal;
+    std::shared_ptr<std::recursive_mutex> treeLock;  // shared with the objects, which may outlive us
     Page* parent;
     std::wstring url;
     std::wstring readyState;
@@ -202,6 +204,13 @@ private:
     std::vector<std::unique_ptr<Page>> frames;
 };
 
+// How the objects cross apartments. kApartment: standard marshalling (proxies and stubs from
+// the registered type library); calls from other apartments run on the creating thread while
+// it dispatches messages. kFreeThreaded: the objects aggregate the free-threaded marshaler, so
+// other apartments get the objects themselves and calls run on the caller's thread (fast, but
+// not what the browser does; for bulk tests and benchmarks).
+enum class Threading { kApartment, kFreeThreaded };
+
 struct NavigateOptions {
     bool downloadBegin = true;      // DownloadBegin after each BeforeNavigate2, as the browser does
     bool completeDocuments = true;  // each document turns "complete" just before its DocumentComplete
@@ -211,7 +220,8 @@ struct NavigateOptions {
 // browser, with pDisp the browser of the page concerned.
 class SimBrowser {
 public:
-    explicit SimBrowser(const std::wstring& url = L"http://www.example.com/");
+    explicit SimBrowser(const std::wstring& url = L"http://www.example.com/",
+                        Threading threading = Threading::kApartment);
     ~SimBrowser();
     SimBrowser(const SimBrowser&) = delete;
     SimBrowser& operator=(const SimBrowser&) = delete;
@@ -254,6 +264,7 @@ private:
 
     DWORD uiThread;
     Journal journal;
+    std::shared_ptr<std::recursive_mutex> treeLock;
     std::unique_ptr<Page> top;
 };
 

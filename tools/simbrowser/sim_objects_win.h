@@ -22,6 +22,8 @@ namespace simbrowser {
 // which the objects answer RPC_E_DISCONNECTED.
 struct PageLink {
     Page* page;
+    std::shared_ptr<std::recursive_mutex> treeLock;
+    bool freeThreaded;
 };
 
 class SimObject : public ComObject {
@@ -41,6 +43,8 @@ protected:
         return Enter(op, result, tag);
     }
     Page& OwnPage() const { return *link->page; }
+    std::recursive_mutex* CallLock() override { return link->treeLock.get(); }
+    bool FreeThreaded() const override { return link->freeThreaded; }
 
     std::shared_ptr<PageLink> link;
 };
@@ -66,7 +70,7 @@ public:
     HRESULT Unadvise(DWORD cookie);
 
     std::vector<win::ComPtr<IDispatch>> Sinks() const;
-    std::size_t SinkCount() const { return sinks.size(); }
+    std::size_t SinkCount() const;
     void Clear();  // drops every connection, releasing the sinks
     IConnectionPoint* Interface() { return reinterpret_cast<IConnectionPoint*>(&part); }
 
