@@ -8,7 +8,8 @@
 namespace json {
 namespace {
 
-const std::size_t kChunkBytes = 992;  // with malloc's own header still below 1 KiB
+const std::size_t kSmallChunks = 16;
+const std::size_t kLargestChunkBytes = 64 * 1024;
 
 // alignment is a power of two
 std::size_t RoundUp(std::size_t bytes, std::size_t alignment) {
@@ -36,8 +37,9 @@ void* block_pool::allocate(std::size_t bytes, std::size_t alignment) {
                            - reinterpret_cast<std::uintptr_t>(next);
     if (static_cast<std::size_t>(limit - next) < skip + bytes) {
         const std::size_t header = RoundUp(sizeof(chunk), alignof(std::max_align_t));
-        const std::size_t size = header + std::max(bytes, kChunkBytes - header);
+        const std::size_t size = header + std::max(bytes, chunkBytes - header);
         chunk* fresh = static_cast<chunk*>(::operator new(size));
+        if (++chunkCount >= kSmallChunks) chunkBytes = std::min(chunkBytes * 2, kLargestChunkBytes);
         fresh->older = chunks;
         chunks = fresh;
         next = reinterpret_cast<char*>(fresh) + header;

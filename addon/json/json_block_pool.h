@@ -7,8 +7,8 @@
 namespace json {
 
 // Blocks are cut from chunks and never handed back one by one: the chunks are freed when the
-// last block is released, so a tree's counts cost no malloc each. Chunks stay below 1 KiB,
-// the size from which some allocators reorganise their free lists on every request.
+// last block is released, so a tree's counts cost no malloc each.
+// Lives by its own count, like a COM object: create() hands out the first reference.
 // allocate() is for the parsing thread only; release() may come from any thread.
 class block_pool {
 public:
@@ -25,6 +25,11 @@ private:
     chunk* chunks = nullptr;        // newest first
     char* next = nullptr;
     char* limit = nullptr;
+    // The first chunks stay below 1 KiB, the size from which glibc's malloc sorts its free
+    // lists, so small texts never pay for that; later chunks double up to 64 KiB, so large
+    // texts need few of them.
+    std::size_t chunkBytes = 992;
+    std::size_t chunkCount = 0;
 };
 
 // Each block allocated holds one reference to the pool, so the pool outlives every block.
