@@ -58,11 +58,12 @@ T& Take(const json::value_ptr& value) {
 }
 
 // Members come in ascending order, so each new entry goes at the end without a search. The
-// parsed tree is ours alone, so its strings are moved rather than copied.
+// parsed tree is ours alone, so its names and strings are moved out rather than copied.
 void ReadSites(json::object& sites, MetadataModel& model) {
-    for (json::object::iterator site = sites.begin(); site != sites.end(); ++site) {
-        json::array& ruleIds = Take<json::array>(site->second);
-        RuleIdSet& set = model.RuleIdsOf(site->first);
+    while (!sites.empty()) {
+        json::object::node_type site = sites.extract(sites.begin());
+        json::array& ruleIds = Take<json::array>(site.mapped());
+        RuleIdSet& set = model.RuleIdsOf(std::move(site.key()));
         for (const json::value_ptr& ruleId : ruleIds)
             set.insert(set.end(), std::move(Take<std::string>(ruleId)));
     }
@@ -70,12 +71,15 @@ void ReadSites(json::object& sites, MetadataModel& model) {
 
 void ReadData(json::object& rules, MetadataModel& model) {
     RuleDataMap& data = model.Data();
-    for (json::object::iterator rule = rules.begin(); rule != rules.end(); ++rule) {
-        json::object& pairs = Take<json::object>(rule->second);
-        RuleData& ruleData = data.emplace_hint(data.end(), rule->first, RuleData())->second;
-        for (json::object::iterator pair = pairs.begin(); pair != pairs.end(); ++pair)
-            ruleData.emplace_hint(ruleData.end(), pair->first,
-                                  std::move(Take<std::string>(pair->second)));
+    while (!rules.empty()) {
+        json::object::node_type rule = rules.extract(rules.begin());
+        json::object& pairs = Take<json::object>(rule.mapped());
+        RuleData& ruleData = data.emplace_hint(data.end(), std::move(rule.key()), RuleData())->second;
+        while (!pairs.empty()) {
+            json::object::node_type pair = pairs.extract(pairs.begin());
+            ruleData.emplace_hint(ruleData.end(), std::move(pair.key()),
+                                  std::move(Take<std::string>(pair.mapped())));
+        }
     }
 }
 
