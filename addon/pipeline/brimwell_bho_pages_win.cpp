@@ -1,0 +1,196 @@
+// The add-on object's browser events and page workers: which events start a worker, and what
+// a worker does with its document.
+#include "addon/pipeline/brimwell_bho.h"
+
+#include "addon/metadata/script_scheme_win.h"
+#include "addon/pipeline/document_walk_win.h"
+#include "addon/pipeline/script_injection_win.h"
+#include "addon/selector/fetch_metadata.h"
+#include "addon/win/scoped_bstr.h"
+#include "addon/win/scoped_co_init.h"
+#include "addon/win/text_win.h"
+
+namespace {
+
+const DWORD kReadyPollMs = 100;
+
+// Exactly "about:blank"; a URL that merely begins so (with a fragment, say) is a page.
+bool IsAboutBlank(BSTR url) {
+    return std::wstring(url, ::SysStringLen(url)) == L"about:blank";
+}
+
+// Takes the document out of a stream nobody will use, releasing its marshalled reference.
+void DropDocument(win::ComPtr<IStream>& stream) {
+    win::ComPtr<IHTMLDocument2> unused;
+    if (stream) ::CoGetInterfaceAndReleaseStream(stream.Detach(), IID_IHTMLDocument2,
+                                                 unused.PutVoid());
+}
+
+}  // namespace
+
+bool CBrimwellBHO::IsTopLevelBrowser(IDispatch* pDisp) const {
+    if (!pDisp || !browser) return false;
+    win::ComPtr<IWebBrowser2> eventBrowser;
+    if (FAILED(pDisp->QueryInterface(IID_IWebBrowser2, eventBrowser.PutVoid())) || !eventBrowser)
+        return false;
+    return win::SameComObject(eventBrowser.Get(), browser.Get());
+}
+
+void CBrimwellBHO::OnBeforeNavigate2(IDispatch* pDisp, const BSTR* url) {
+    if (!AcceptsEvents() || !pDisp || !url || !*url || IsAboutBlank(*url)) return;
+    if (IsTopLevelBrowser(pDisp)) topNavigationPending = true;
+}
+
+void CBrimwellBHO::OnNavigateComplete2(IDispatch* pDisp, const BSTR* url) {
+    if (!AcceptsEvents() || !pDisp || !url || !*url || IsAboutBlank(*url)) return;
+    // The top-level DocumentComplete will handle the page with all its frames.
+    if (topNavigationPending) return;
+    // A frame navigated inside a completed page, or an unannounced top-level navigation.
+    win::ComPtr<IWebBrowser2> eventBrowser;
+    if (FAILED(pDisp->QueryInterface(IID_IWebBrowser2, eventBrowser.PutVoid())) || !eventBrowser)
+        return;
+    win::ComPtr<IDispatch> document;
+    if (SUCCEEDED(eventBrowser->get_Document(document.Put()))) StartPageWorker(document);
+}
+
+void CBrimwellBHO::OnDocumentComplete(IDispatch* pDisp, const BSTR* url) {
+    if (!AcceptsEvents() || !pDisp || !url) return;
+    win::ComPtr<IWebBrowser2> eventBrowser;
+    if (FAILED(pDisp->QueryInterface(IID_IWebBrowser2, eventBrowser.PutVoid())) || !eventBrowser)
+        return;
+    try {
+        win::ScopedBstr location;
+        if (eventBrowser->get_LocationURL(location.Put()) == S_OK)
+            pageIsHttps = ContainsHttps(location.Str()) ? 1 : 0;
+        // otherwise pageIsHttps keeps its value and the page goes on
+    } catch (...) {
+        /* Boundary: an unreadable location only leaves the scheme as it was. */
+    }
+    if (!IsTopLevelBrowser(pDisp)) return;  // frames are handled with their top-level page
+    StartTopLevelWorker();
+    topNavigationPending = false;
+}
+
+void CBrimwellBHO::OnDownloadBegin() {
+    if (!AcceptsEvents() || topNavigationPending) return;
+    win::ComPtr<IDispatch> dispatch;
+    win::ComPtr<IHTMLDocument2> top;
+    if (FAILED(browser->get_Document(dispatch.Put())) || !dispatch ||
+        FAILED(dispatch->QueryInterface(IID_IHTMLDocument2, top.PutVoid())) || !top)
+        return;
+    win::ScopedBstr state;
+    if (SUCCEEDED(top->get_readyState(state.Put())) && state.Equals(L"complete")) return;
+    // Loading without a navigation of our own: wait for the window's onload instead.
+    AttachOnloadSink(top.Get());
+    onloadPending = 1;
+}
+
+void CBrimwellBHO::AttachOnloadSink(IHTMLDocument2* document) {
+    win::ComPtr<IHTMLWindow2> window;
+    if (FAILED(document->get_parentWindow(window.Put())) || !window) return;
+    // Held while connecting: a sink that cannot connect is released again here.
+    win::ComPtr<CHtmlWindowEventSink> sink(new CHtmlWindowEventSink(this));
+    liveSinks.push_back(sink.Get());
+    windowSink = sink.Get();
+    sink->Connect(window.Get());  // the outcome is not examined
+}
+
+void CBrimwellBHO::OnWindowLoad() {
+    // Several sinks on one window start at most one worker.
+    if (!AcceptsEvents() || onloadPending == 0) return;
+    onloadPending = 0;
+    StartTopLevelWorker();
+}
+
+void CBrimwellBHO::StartTopLevelWorker() {
+    win::ComPtr<IDispatch> document;
+    if (SUCCEEDED(browser->get_Document(document.Put()))) StartPageWorker(document);
+}
+
+void CBrimwellBHO::StartPageWorker(const win::ComPtr<IDispatch>& document) {
+    if (detaching || !document) return;
+    win::ComPtr<IHTMLDocument2> html;
+    if (FAILED(document->QueryInterface(IID_IHTMLDocument2, html.PutVoid())) || !html) return;
+    win::ComPtr<IStream> stream;
+    if (FAILED(::CoMarshalInterThreadInterfaceInStream(IID_IHTMLDocument2, html.Get(),
+                                                       stream.Put())))
+        return;
+    stopRequested = 0;
+    // The worker holds its own reference on this object and on the stream until it ends.
+    IStream* rawStream = stream.Detach();
+    AddRef();
+    WorkerThread thread;
+    if (!StartWorkerThread([this, rawStream] { RunPageWorker(rawStream); }, thread)) {
+        win::ComPtr<IStream> unused(rawStream, win::kAdopt);
+        DropDocument(unused);
+        Release();
+        return;
+    }
+    worker.reset(new WorkerThread(thread));  // the previous worker goes on unobserved
+    EnterWorker(thread);
+}
+
+void CBrimwellBHO::RunPageWorker(IStream* rawStream) {
+    win::ComPtr<CBrimwellBHO> self(this, win::kAdopt);  // released last, on this thread
+    win::ComPtr<IStream> stream(rawStream, win::kAdopt);
+    PageWorker(stream);
+}
+
+void CBrimwellBHO::PageWorker(win::ComPtr<IStream>& stream) {
+    win::ScopedCoInit apartment(COINIT_APARTMENTTHREADED);
+    if (stopRequested) { DropDocument(stream); return; }
+    std::lock_guard<std::mutex> hold(pageMutex);
+    // Detached while an earlier page held the mutex: nothing more to do for this browser.
+    if (stopRequested) { DropDocument(stream); return; }
+    const std::uint32_t alreadyLoaded = reloadRequested.exchange(0) ? 0 : settings.settingsLoaded;
+    LoadSettings(settings, alreadyLoaded, pageIsHttps != 0, settingsRoots);
+    EnsureMetadataCurrent(settings, metadata, [this] { FetchMetadata(); }, CurrentUnixSeconds());
+    win::ComPtr<IHTMLDocument2> document;
+    ::CoGetInterfaceAndReleaseStream(stream.Detach(), IID_IHTMLDocument2, document.PutVoid());
+    if (!document || !WaitUntilComplete(document.Get())) return;
+    WalkDocument(document.Get(), [this](IHTMLDocument2* each) { InjectScripts(each); });
+}
+
+bool CBrimwellBHO::WaitUntilComplete(IHTMLDocument2* document) const {
+    for (;;) {
+        win::ScopedBstr state;
+        if (SUCCEEDED(document->get_readyState(state.Put())) && state.Equals(L"complete"))
+            return true;
+        ::Sleep(kReadyPollMs);
+        if (stopRequested) return false;
+    }
+}
+
+void CBrimwellBHO::InjectScripts(IHTMLDocument2* document) {
+    ::InjectScripts(document, settings, metadata.model);
+}
+
+void CBrimwellBHO::FetchMetadata() {
+    selector::FetchMetadata(
+        stopRequested != 0, win::ToNarrow(settings.selectorHost), settings.selectorPort,
+        [this](const std::string& reply) { OnSelectorReply(reply); },
+        [this] { OnSelectorNoReply(); }, selectorBounds);
+}
+
+void CBrimwellBHO::OnSelectorReply(const std::string& reply) {
+    ::OnSelectorReply(settings, metadata, reply, settingsRoots);
+}
+
+void CBrimwellBHO::OnSelectorNoReply() { ::OnSelectorNoReply(settings, metadata, settingsRoots); }
+
+STDMETHODIMP CBrimwellBHO::RefreshMetadata() {
+    try {
+        std::unique_lock<std::mutex> hold(pageMutex, std::try_to_lock);
+        if (hold.owns_lock()) {
+            LoadSettings(settings, 0, pageIsHttps != 0, settingsRoots);
+            if (WriteForceRefresh(1, settingsRoots)) settings.forceRefresh = 1;
+        } else {
+            // A page is being handled and reads the record: its next page reloads in full.
+            reloadRequested = 1;
+            WriteForceRefresh(1, settingsRoots);
+        }
+    } catch (...) {
+        /* Boundary: the refresh request reports nothing. */
+    }
+    return S_OK;
+}

@@ -1,0 +1,38 @@
+// Page worker threads: starting one, and the process-wide table the module's unload step uses.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+
+// A started thread: its id, its waitable handle and its own stop event. Handle and event are
+// shared with the worker table and closed with their last holder. Destroying a WorkerThread
+// neither stops nor joins the thread.
+struct WorkerThread {
+    DWORD id = 0;
+    std::shared_ptr<void> handle;
+    std::shared_ptr<void> stopEvent;  // manual reset, initially not set
+
+    bool Running() const;
+};
+
+// Runs body on a new thread and waits (at most 10 s) until the thread reports that it runs.
+// Whatever body throws is caught on the thread. False when no thread could be started; body
+// is then destroyed on the calling thread.
+bool StartWorkerThread(std::function<void()> body, WorkerThread& thread);
+
+// Enters a started thread in the process-wide table. Entries of threads that have ended are
+// dropped first, so the table stays small and a reused thread id names the live thread.
+void EnterWorker(const WorkerThread& thread);
+
+// The module's unload step: sets every table thread's stop event, waits for all of them at
+// most timeoutMs in all while dispatching this thread's window messages, then terminates the
+// ones still running. Returns how many had to be terminated.
+std::size_t StopAllWorkers(DWORD timeoutMs = 5000);
+
+// Threads in the table, page workers started in this process, and those still running.
+std::size_t WorkerTableSize();
+std::size_t StartedWorkerCount();
+std::size_t RunningWorkerCount();
