@@ -25,7 +25,7 @@ status=0
   -artifact_prefix="$work/artifacts/" -print_final_stats=1 >"$log" 2>&1 || status=$?
 
 runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
+coverage=$( (grep -o 'cov: [0-9]*' "$log" || true) | tail -n 1 | cut -d' ' -f2)
 inputs=$(find "$work/corpus" -type f | wc -l)
 findings=$(find "$work/artifacts" -type f | wc -l)
 
