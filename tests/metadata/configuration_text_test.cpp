@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "addon/metadata/configuration_text.h"
 
 namespace {
@@ -101,7 +105,8 @@ TEST(ConfigurationText, ScriptEngineReadsBackHostileStrings) {
     std::string expected;
     for (const std::string& line : lines) expected += line;
 
-    std::string path = testing::TempDir() + "configuration_text_test.js";
+    std::string path =
+        testing::TempDir() + "configuration_text_test_" + std::to_string(::getpid()) + ".js";
     std::ofstream(path, std::ios::binary)
         << text << "\n"
         << "const hex = s => Buffer.from(s, 'utf8').toString('hex');\n"
