@@ -2,6 +2,7 @@
 #include "addon/json/json_grammar.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace json {
@@ -16,6 +17,25 @@ inline bool IsHex(char c) {
 inline bool IsSimpleEscape(char c) {
     return c == '"' || c == '\\' || c == '/' || c == 'b' || c == 'f' || c == 'n' || c == 'r'
         || c == 't';
+}
+
+// Returns the first '"' or '\\' in [p, end), or end. Eight bytes at a time while eight
+// remain, so the scan never reads past the end.
+const char* SkipPlain(const char* p, const char* end) {
+    const std::uint64_t kOnes = 0x0101010101010101ULL;
+    const std::uint64_t kHighs = 0x8080808080808080ULL;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        const std::uint64_t quote = word ^ (kOnes * '"');
+        const std::uint64_t backslash = word ^ (kOnes * '\\');
+        // a zero byte in either marks a match (the classic has-zero-byte test)
+        const std::uint64_t hit = ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash);
+        if (hit & kHighs) break;
+        p += 8;
+    }
+    while (p != end && *p != '"' && *p != '\\') ++p;
+    return p;
 }
 
 // Counts the open objects and arrays for as long as one of their rules runs.
@@ -149,7 +169,7 @@ bool grammar<CharT>::match_string() {
     if (pos == end || *pos != '"') return false;
     ++pos;
     for (;;) {
-        while (pos != end && *pos != '"' && *pos != '\\') ++pos;
+        pos = SkipPlain(pos, end);
         if (pos == end) return false;
         if (*pos == '"') break;
         if (++pos == end) return false;

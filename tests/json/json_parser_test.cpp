@@ -127,6 +127,11 @@ const StringCase kStrings[] = {
     // control characters and high bytes are taken as they are
     {"{\"n\":\"a\nb\"}", true, "a\nb"}, {"{\"n\":\"\xFF\x01\"}", true, "\xFF\x01"},
     {"{\"n\":\" \\u0020 \"}", true, "   "},
+    // runs longer than eight bytes, with escapes and high bytes inside them
+    {"{\"n\":\"0123456789abcdef\\\"ghijklmnopqrstuv\\\\w\"}", true,
+     "0123456789abcdef\"ghijklmnopqrstuv\\w"},
+    {"{\"n\":\"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xFF\xFF\xFF\xFF\xFF\xFF\xFF\\n\x80\"}", true,
+     "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xFF\xFF\xFF\xFF\xFF\xFF\xFF\n\x80"},
     {"{\"n\":\"a\\qb\"}", false, ""}, {"{\"n\":\"\\u12\"}", false, ""},
     {"{\"n\":\"\\u12G4\"}", false, ""}, {"{\"n\":\"abc}", false, ""},
     {"{\"n\":\"abc\\\"}", false, ""}, {"{\"n\":'a'}", false, ""},
