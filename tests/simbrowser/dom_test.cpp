@@ -155,8 +155,9 @@ TEST_F(DomTest, OnlyScriptElementsOfferTheScriptInterface) {
     ComPtr<IHTMLScriptElement> script;
     EXPECT_EQ(E_NOINTERFACE,
               Create(doc.Get(), L"DIV")->QueryInterface(IID_IHTMLScriptElement, script.PutVoid()));
-    EXPECT_EQ(S_OK, Create(doc.Get(), L"Script")
-                        ->QueryInterface(IID_IHTMLScriptElement, script.PutVoid()));
+    EXPECT_EQ(
+        S_OK,
+        Create(doc.Get(), L"Script")->QueryInterface(IID_IHTMLScriptElement, script.PutVoid()));
 }
 
 TEST_F(DomTest, PageWithoutBodyGivesNoneWithSuccess) {
@@ -182,19 +183,45 @@ HRESULT CallWithNewScript(Page& page, const std::function<HRESULT(IHTMLScriptEle
 
 const InjectionCase kInjections[] = {
     {Op::kGetDocument,
-     [](Page& p) { ComPtr<IDispatch> d; return p.Browser()->get_Document(d.Put()); }},
+     [](Page& p) {
+         ComPtr<IDispatch> d;
+         return p.Browser()->get_Document(d.Put());
+     }},
     {Op::kGetLocationUrl,
-     [](Page& p) { ScopedBstr u; return p.Browser()->get_LocationURL(u.Put()); }},
+     [](Page& p) {
+         ScopedBstr u;
+         return p.Browser()->get_LocationURL(u.Put());
+     }},
     {Op::kGetReadyState,
-     [](Page& p) { ScopedBstr s; return p.Document()->get_readyState(s.Put()); }},
+     [](Page& p) {
+         ScopedBstr s;
+         return p.Document()->get_readyState(s.Put());
+     }},
     {Op::kGetParentWindow,
-     [](Page& p) { ComPtr<IHTMLWindow2> w; return p.Document()->get_parentWindow(w.Put()); }},
+     [](Page& p) {
+         ComPtr<IHTMLWindow2> w;
+         return p.Document()->get_parentWindow(w.Put());
+     }},
     {Op::kGetFrames,
-     [](Page& p) { ComPtr<IHTMLFramesCollection2> f; return p.Document()->get_frames(f.Put()); }},
-    {Op::kGetUrl, [](Page& p) { ScopedBstr u; return p.Document()->get_URL(u.Put()); }},
+     [](Page& p) {
+         ComPtr<IHTMLFramesCollection2> f;
+         return p.Document()->get_frames(f.Put());
+     }},
+    {Op::kGetUrl,
+     [](Page& p) {
+         ScopedBstr u;
+         return p.Document()->get_URL(u.Put());
+     }},
     {Op::kGetScripts,
-     [](Page& p) { ComPtr<IHTMLElementCollection> c; return p.Document()->get_scripts(c.Put()); }},
-    {Op::kGetBody, [](Page& p) { ComPtr<IHTMLElement> b; return p.Document()->get_body(b.Put()); }},
+     [](Page& p) {
+         ComPtr<IHTMLElementCollection> c;
+         return p.Document()->get_scripts(c.Put());
+     }},
+    {Op::kGetBody,
+     [](Page& p) {
+         ComPtr<IHTMLElement> b;
+         return p.Document()->get_body(b.Put());
+     }},
     {Op::kCreateElement,
      [](Page& p) {
          ScopedBstr tag(L"script");
@@ -202,7 +229,10 @@ const InjectionCase kInjections[] = {
          return p.Document()->createElement(tag.Get(), e.Put());
      }},
     {Op::kWindowGetDocument,
-     [](Page& p) { ComPtr<IHTMLDocument2> d; return p.Window()->get_document(d.Put()); }},
+     [](Page& p) {
+         ComPtr<IHTMLDocument2> d;
+         return p.Window()->get_document(d.Put());
+     }},
     {Op::kFramesGetLength,
      [](Page& p) {
          ComPtr<IHTMLFramesCollection2> f;
@@ -261,7 +291,8 @@ const InjectionCase kInjections[] = {
     {Op::kQueryDomNode,
      [](Page& p) {
          ComPtr<IHTMLDOMNode> n;
-         return Create(p.Document().Get(), L"SCRIPT")->QueryInterface(IID_IHTMLDOMNode, n.PutVoid());
+         return Create(p.Document().Get(), L"SCRIPT")
+             ->QueryInterface(IID_IHTMLDOMNode, n.PutVoid());
      }},
     {Op::kAppendChild,
      [](Page& p) { return Append(Body(p).Get(), Create(p.Document().Get(), L"SCRIPT").Get()); }},

@@ -28,8 +28,8 @@ using win::ScopedVariant;
 
 IStream* MarshalDocument(Page& page) {
     IStream* stream = nullptr;
-    EXPECT_EQ(S_OK, ::CoMarshalInterThreadInterfaceInStream(
-                        IID_IHTMLDocument2, page.Document().Get(), &stream));
+    EXPECT_EQ(S_OK, ::CoMarshalInterThreadInterfaceInStream(IID_IHTMLDocument2,
+                                                            page.Document().Get(), &stream));
     return stream;
 }
 
@@ -162,10 +162,10 @@ TEST_F(MarshallingTest, WorkerCallsRunOnTheUserInterfaceThread) {
         EXPECT_EQ(sim.UiThreadId(), call.threadId) << simbrowser::OpName(call.op);
         reached.insert(call.op);
     }
-    for (Op op : {Op::kGetUrl, Op::kGetScripts, Op::kCollectionItem, Op::kGetSrc, Op::kGetBody,
-                  Op::kCreateElement, Op::kSetAttribute, Op::kPutText, Op::kPutType,
-                  Op::kAppendChild, Op::kFramesItem, Op::kWindowGetDocument, Op::kQueryService,
-                  Op::kGetDocument})
+    for (Op op :
+         {Op::kGetUrl, Op::kGetScripts, Op::kCollectionItem, Op::kGetSrc, Op::kGetBody,
+          Op::kCreateElement, Op::kSetAttribute, Op::kPutText, Op::kPutType, Op::kAppendChild,
+          Op::kFramesItem, Op::kWindowGetDocument, Op::kQueryService, Op::kGetDocument})
         EXPECT_TRUE(reached.count(op)) << simbrowser::OpName(op);
 }
 

@@ -108,9 +108,10 @@ TEST_F(SimBrowserTest, EventArgumentsHaveTheBrowsersLayout) {
     for (const auto& event : recorder->events) {
         SCOPED_TRACE(event.dispid);
         if (event.dispid == DISPID_BEFORENAVIGATE2) {
-            const std::vector<VARTYPE> kLayout = {
-                VT_DISPATCH, VT_VARIANT | VT_BYREF, VT_VARIANT | VT_BYREF, VT_VARIANT | VT_BYREF,
-                VT_VARIANT | VT_BYREF, VT_VARIANT | VT_BYREF, VT_BOOL | VT_BYREF};
+            const std::vector<VARTYPE> kLayout = {VT_DISPATCH,           VT_VARIANT | VT_BYREF,
+                                                  VT_VARIANT | VT_BYREF, VT_VARIANT | VT_BYREF,
+                                                  VT_VARIANT | VT_BYREF, VT_VARIANT | VT_BYREF,
+                                                  VT_BOOL | VT_BYREF};
             EXPECT_EQ(kLayout, event.types);
         } else if (event.dispid == DISPID_DOWNLOADBEGIN) {
             EXPECT_TRUE(event.types.empty());
@@ -160,9 +161,9 @@ TEST_F(SimBrowserTest, CancelledFrameNavigationSkipsThatFrameAndItsFrames) {
     simbrowser::NavigateOptions options;
     options.downloadBegin = false;
     sim.Navigate(options);
-    EXPECT_EQ((Strings{L"BN2 top", L"NC2 top", L"BN2 f0", L"BN2 f1", L"NC2 f1", L"DC f1",
-                       L"DC top"}),
-              Transcript());
+    EXPECT_EQ(
+        (Strings{L"BN2 top", L"NC2 top", L"BN2 f0", L"BN2 f1", L"NC2 f1", L"DC f1", L"DC top"}),
+        Transcript());
 }
 
 TEST_F(SimBrowserTest, FrameNavigatedLaterFiresOnlyItsOwnEvents) {
@@ -202,16 +203,16 @@ TEST_F(SimBrowserTest, CrossDomainFrameIsReachedThroughItsBrowserOnly) {
     ComPtr<IServiceProvider> services;
     ASSERT_EQ(S_OK, f1.Window()->QueryInterface(IID_IServiceProvider, services.PutVoid()));
     ComPtr<IWebBrowser2> browser;
-    ASSERT_EQ(S_OK, services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
-                                           browser.PutVoid()));
+    ASSERT_EQ(S_OK,
+              services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.PutVoid()));
     EXPECT_TRUE(win::SameComObject(browser.Get(), f1.Browser().Get()));
     EXPECT_FALSE(win::SameComObject(browser.Get(), top.Browser().Get()));
     ComPtr<IDispatch> viaBrowser;
     ASSERT_EQ(S_OK, browser->get_Document(viaBrowser.Put()));
     EXPECT_TRUE(win::SameComObject(viaBrowser.Get(), f1.Document().Get()));
     ComPtr<IUnknown> other;
-    EXPECT_EQ(E_NOINTERFACE, services->QueryService(IID_IHTMLDocument2, IID_IUnknown,
-                                                    other.PutVoid()));
+    EXPECT_EQ(E_NOINTERFACE,
+              services->QueryService(IID_IHTMLDocument2, IID_IUnknown, other.PutVoid()));
 }
 
 TEST_F(SimBrowserTest, WindowOnloadReachesItsSinksAndReleasingDropsThem) {

@@ -7,9 +7,10 @@ namespace simbrowser {
 namespace {
 
 const SlotTable& BrowserTable() {
-    static const SlotTable table = SlotTable()
-                                       .SIMBROWSER_BIND(IWebBrowser2, BrowserObject, get_Document)
-                                       .SIMBROWSER_BIND(IWebBrowser2, BrowserObject, get_LocationURL);
+    static const SlotTable table =
+        SlotTable()
+            .SIMBROWSER_BIND(IWebBrowser2, BrowserObject, get_Document)
+            .SIMBROWSER_BIND(IWebBrowser2, BrowserObject, get_LocationURL);
     return table;
 }
 

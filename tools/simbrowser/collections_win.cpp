@@ -25,7 +25,8 @@ const SlotTable& CollectionTable() {
 // The numeric index a VARIANT holds; false when it holds none.
 bool IndexOf(const VARIANT& index, LONG* value) {
     win::ScopedVariant number;
-    if (FAILED(::VariantChangeType(number.Put(), const_cast<VARIANT*>(&index), 0, VT_I4))) return false;
+    if (FAILED(::VariantChangeType(number.Put(), const_cast<VARIANT*>(&index), 0, VT_I4)))
+        return false;
     *value = number.Get()->lVal;
     return true;
 }

@@ -7,9 +7,15 @@ namespace {
 HRESULT PartQueryInterface(ComPart* part, REFIID iid, void** out) {
     return part->owner->QueryInterface(iid, out);
 }
-ULONG PartAddRef(ComPart* part) { return part->owner->AddRef(); }
-ULONG PartRelease(ComPart* part) { return part->owner->Release(); }
-HRESULT NotImplemented(ComPart*) { return E_NOTIMPL; }
+ULONG PartAddRef(ComPart* part) {
+    return part->owner->AddRef();
+}
+ULONG PartRelease(ComPart* part) {
+    return part->owner->Release();
+}
+HRESULT NotImplemented(ComPart*) {
+    return E_NOTIMPL;
+}
 
 }  // namespace
 

@@ -43,7 +43,9 @@ public:
 
 protected:
     ComObject() = default;
-    virtual ~ComObject() { if (marshaler) marshaler->Release(); }
+    virtual ~ComObject() {
+        if (marshaler) marshaler->Release();
+    }
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
@@ -85,7 +87,10 @@ private:
     // A pointer to a virtual member holds 1 + the byte offset of its vtable slot (g++ ABI).
     template <class M>
     static std::size_t SlotOf(M method) {
-        struct Representation { std::uintptr_t ptr; std::ptrdiff_t adjust; };
+        struct Representation {
+            std::uintptr_t ptr;
+            std::ptrdiff_t adjust;
+        };
         static_assert(sizeof(M) == sizeof(Representation), "unexpected member pointer layout");
         Representation r;
         std::memcpy(&r, &method, sizeof r);

@@ -15,10 +15,11 @@ const SlotTable& ElementTable() {
 }
 
 const SlotTable& ScriptTable() {
-    static const SlotTable table = SlotTable()
-                                       .SIMBROWSER_BIND(IHTMLScriptElement, ElementObject, get_src)
-                                       .SIMBROWSER_BIND(IHTMLScriptElement, ElementObject, put_text)
-                                       .SIMBROWSER_BIND(IHTMLScriptElement, ElementObject, put_type);
+    static const SlotTable table =
+        SlotTable()
+            .SIMBROWSER_BIND(IHTMLScriptElement, ElementObject, get_src)
+            .SIMBROWSER_BIND(IHTMLScriptElement, ElementObject, put_text)
+            .SIMBROWSER_BIND(IHTMLScriptElement, ElementObject, put_type);
     return table;
 }
 
@@ -108,7 +109,9 @@ HRESULT ElementObject::appendChild(IHTMLDOMNode* node, IHTMLDOMNode** out) {
     return S_OK;
 }
 
-bool ElementObject::IsScript() const { return SameName(tag, L"script"); }
+bool ElementObject::IsScript() const {
+    return SameName(tag, L"script");
+}
 
 void ElementObject::SetAttribute(const std::wstring& name, const std::wstring& value) {
     for (auto& attribute : attributes) {

@@ -17,8 +17,8 @@ Page::Page(SimBrowser& owner, Journal& journal, Page* parent, const std::wstring
       window(new WindowObject(link)),
       document(new DocumentObject(link)),
       framesCollection(new FramesObject(link)),
-      browserEvents(new ConnectionPointObject(link, DIID_DWebBrowserEvents2,
-                                              browser->ContainerPart())),
+      browserEvents(
+          new ConnectionPointObject(link, DIID_DWebBrowserEvents2, browser->ContainerPart())),
       windowEvents(new ConnectionPointObject(link, kHtmlWindowEvents2, window->ContainerPart())),
       body(new ElementObject(link, L"BODY")) {}
 
@@ -73,9 +73,13 @@ void Page::Fail(Op op, HRESULT result) {
     Fail(rule);
 }
 
-void Page::Fail(const FailureRule& rule) { journal->AddRule(this, rule); }
+void Page::Fail(const FailureRule& rule) {
+    journal->AddRule(this, rule);
+}
 
-void Page::ClearFailures() { journal->ClearRules(this); }
+void Page::ClearFailures() {
+    journal->ClearRules(this);
+}
 
 std::vector<ElementSnapshot> Page::BodyChildren() const {
     std::lock_guard<std::recursive_mutex> hold(*treeLock);
@@ -97,11 +101,21 @@ std::vector<Call> Page::Calls() const {
     return own;
 }
 
-win::ComPtr<IWebBrowser2> Page::Browser() const { return browser->Interface(); }
-win::ComPtr<IHTMLDocument2> Page::Document() const { return document->Interface(); }
-win::ComPtr<IHTMLWindow2> Page::Window() const { return window->Interface(); }
-std::size_t Page::WindowSinkCount() const { return windowEvents->SinkCount(); }
+win::ComPtr<IWebBrowser2> Page::Browser() const {
+    return browser->Interface();
+}
+win::ComPtr<IHTMLDocument2> Page::Document() const {
+    return document->Interface();
+}
+win::ComPtr<IHTMLWindow2> Page::Window() const {
+    return window->Interface();
+}
+std::size_t Page::WindowSinkCount() const {
+    return windowEvents->SinkCount();
+}
 
-void Page::Adopt(ElementObject* element) { created.emplace_back(element); }
+void Page::Adopt(ElementObject* element) {
+    created.emplace_back(element);
+}
 
 }  // namespace simbrowser

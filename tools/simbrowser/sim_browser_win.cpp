@@ -38,12 +38,28 @@ void MarkLoading(Page& page) {
     for (std::size_t i = 0; i < page.FrameCount(); ++i) MarkLoading(page.Frame(i));
 }
 
+// The type libraries behind the proxies and stubs of the browser's and the document's
+// interfaces (registered in every Wine prefix).
+const GUID kHtmlLibrary = {
+    0x3050f1c5, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};  // version 4.0
+const GUID kBrowserLibrary = {
+    0xeab22ac0, 0x30c1, 0x11cf, {0xa7, 0xeb, 0x00, 0x00, 0xc0, 0x5b, 0xae, 0x0b}};  // version 1.1
+
 }  // namespace
 
+// The type-library marshaler looks the library up for every proxy and stub it builds; when
+// nobody holds it, Wine loads and parses it again each time (a few hundred milliseconds for
+// the document's). A browser process keeps it loaded, and so do we. Failing to load is not
+// fatal: marshalling then fails or is slow, and the tests say so.
 SimBrowser::SimBrowser(const std::wstring& url, Threading threading)
     : uiThread(::GetCurrentThreadId()),
       treeLock(std::make_shared<std::recursive_mutex>()),
-      top(new Page(*this, journal, nullptr, url, treeLock, threading == Threading::kFreeThreaded)) {}
+      top(new Page(*this, journal, nullptr, url, treeLock, threading == Threading::kFreeThreaded)) {
+    if (threading == Threading::kApartment) {
+        ::LoadRegTypeLib(kHtmlLibrary, 4, 0, LOCALE_NEUTRAL, htmlTypes.Put());
+        ::LoadRegTypeLib(kBrowserLibrary, 1, 1, LOCALE_NEUTRAL, browserTypes.Put());
+    }
+}
 
 SimBrowser::~SimBrowser() = default;
 
@@ -58,7 +74,8 @@ void SimBrowser::Navigate(const NavigateOptions& options) {
     if (NavigateTree(*top, options)) CompleteTree(*top, options);
 }
 
-void SimBrowser::NavigateFrame(Page& frame, const std::wstring& url, const NavigateOptions& options) {
+void SimBrowser::NavigateFrame(Page& frame, const std::wstring& url,
+                               const NavigateOptions& options) {
     frame.SetUrl(url);
     MarkLoading(frame);
     if (NavigateTree(frame, options)) CompleteTree(frame, options);
@@ -141,8 +158,12 @@ void SimBrowser::FireWindowLoad(Page& page) {
     Broadcast(page.WindowEvents().Sinks(), DISPID_HTMLWINDOWEVENTS2_ONLOAD, &params);
 }
 
-void SimBrowser::ReleaseWindowConnections(Page& page) { page.WindowEvents().Clear(); }
+void SimBrowser::ReleaseWindowConnections(Page& page) {
+    page.WindowEvents().Clear();
+}
 
-std::size_t SimBrowser::EventSinkCount() const { return top->BrowserEvents().SinkCount(); }
+std::size_t SimBrowser::EventSinkCount() const {
+    return top->BrowserEvents().SinkCount();
+}
 
 }  // namespace simbrowser

@@ -185,7 +185,8 @@ private:
 
     SimBrowser* owner;
     Journal* journal;
-    std::shared_ptr<std::recursive_mutex> treeLock;  // shared with the objects, which may outlive us
+    // Shared with the objects, which may outlive the page.
+    std::shared_ptr<std::recursive_mutex> treeLock;
     Page* parent;
     std::wstring url;
     std::wstring readyState;
@@ -212,8 +213,10 @@ private:
 enum class Threading { kApartment, kFreeThreaded };
 
 struct NavigateOptions {
-    bool downloadBegin = true;      // DownloadBegin after each BeforeNavigate2, as the browser does
-    bool completeDocuments = true;  // each document turns "complete" just before its DocumentComplete
+    // DownloadBegin after each BeforeNavigate2, as the browser does.
+    bool downloadBegin = true;
+    // Each document turns "complete" just before its DocumentComplete.
+    bool completeDocuments = true;
 };
 
 // The top-level browser and its page tree. Events go to the sinks advised on the top-level
@@ -263,6 +266,8 @@ private:
     void CompleteTree(Page& page, const NavigateOptions& options);
 
     DWORD uiThread;
+    win::ComPtr<ITypeLib> htmlTypes;  // held like a browser process holds them: see the ctor
+    win::ComPtr<ITypeLib> browserTypes;
     Journal journal;
     std::shared_ptr<std::recursive_mutex> treeLock;
     std::unique_ptr<Page> top;

@@ -3,17 +3,35 @@
 
 namespace simbrowser {
 
-const IID kHtmlWindowEvents2 = {0x3050f625, 0x98b5, 0x11cf,
-                                {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+const IID kHtmlWindowEvents2 = {
+    0x3050f625, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
 
 const wchar_t* OpName(Op op) {
-    static const wchar_t* const kNames[] = {
-        L"get_Document", L"get_LocationURL", L"FindConnectionPoint", L"Advise", L"Unadvise",
-        L"get_readyState", L"get_parentWindow", L"get_frames", L"get_URL", L"get_scripts",
-        L"get_body", L"createElement", L"window.get_document", L"QueryService",
-        L"frames.get_length", L"frames.item", L"collection.get_length", L"collection.item",
-        L"setAttribute", L"get_src", L"put_text", L"put_type", L"appendChild",
-        L"QueryInterface(IHTMLScriptElement)", L"QueryInterface(IHTMLDOMNode)"};
+    static const wchar_t* const kNames[] = {L"get_Document",
+                                            L"get_LocationURL",
+                                            L"FindConnectionPoint",
+                                            L"Advise",
+                                            L"Unadvise",
+                                            L"get_readyState",
+                                            L"get_parentWindow",
+                                            L"get_frames",
+                                            L"get_URL",
+                                            L"get_scripts",
+                                            L"get_body",
+                                            L"createElement",
+                                            L"window.get_document",
+                                            L"QueryService",
+                                            L"frames.get_length",
+                                            L"frames.item",
+                                            L"collection.get_length",
+                                            L"collection.item",
+                                            L"setAttribute",
+                                            L"get_src",
+                                            L"put_text",
+                                            L"put_type",
+                                            L"appendChild",
+                                            L"QueryInterface(IHTMLScriptElement)",
+                                            L"QueryInterface(IHTMLDOMNode)"};
     static_assert(sizeof kNames / sizeof kNames[0] == static_cast<std::size_t>(Op::kCount),
                   "one name per operation");
     std::size_t index = static_cast<std::size_t>(op);

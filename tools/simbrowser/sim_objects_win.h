@@ -147,9 +147,7 @@ public:
     HRESULT item(VARIANT* index, VARIANT* result);
     HRESULT get_length(LONG* length);
 
-    IHTMLFramesCollection2* Interface() {
-        return reinterpret_cast<IHTMLFramesCollection2*>(&part);
-    }
+    IHTMLFramesCollection2* Interface() { return reinterpret_cast<IHTMLFramesCollection2*>(&part); }
 
 private:
     ComPart part;
@@ -164,9 +162,7 @@ public:
     HRESULT get_length(LONG* length);
     HRESULT item(VARIANT name, VARIANT index, IDispatch** out);
 
-    IHTMLElementCollection* Interface() {
-        return reinterpret_cast<IHTMLElementCollection*>(&part);
-    }
+    IHTMLElementCollection* Interface() { return reinterpret_cast<IHTMLElementCollection*>(&part); }
 
 private:
     ComPart part;

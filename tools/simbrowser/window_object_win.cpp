@@ -24,9 +24,10 @@ const SlotTable& WindowContainerTable() {
 const SlotTable& WindowServiceTable() {
     // QueryService is overloaded (a typed template helper), so its slot is named by type.
     using Slot = HRESULT (STDMETHODCALLTYPE IServiceProvider::*)(REFGUID, REFIID, void**);
-    static const SlotTable table = SlotTable().Bind(
-        static_cast<Slot>(&IServiceProvider::QueryService),
-        &Forward<WindowObject, decltype(&WindowObject::QueryService), &WindowObject::QueryService>::Call);
+    static const SlotTable table =
+        SlotTable().Bind(static_cast<Slot>(&IServiceProvider::QueryService),
+                         &Forward<WindowObject, decltype(&WindowObject::QueryService),
+                                  &WindowObject::QueryService>::Call);
     return table;
 }
 
