@@ -145,6 +145,8 @@ void CBrimwellBHO::PageWorker(win::ComPtr<IStream>& stream) {
     const std::uint32_t alreadyLoaded = reloadRequested.exchange(0) ? 0 : settings.settingsLoaded;
     LoadSettings(settings, alreadyLoaded, pageIsHttps != 0, settingsRoots);
     EnsureMetadataCurrent(settings, metadata, [this] { FetchMetadata(); }, CurrentUnixSeconds());
+    // A fetch may outlast the detach: a detached object leaves the page alone.
+    if (stopRequested) { DropDocument(stream); return; }
     win::ComPtr<IHTMLDocument2> document;
     ::CoGetInterfaceAndReleaseStream(stream.Detach(), IID_IHTMLDocument2, document.PutVoid());
     if (!document || !WaitUntilComplete(document.Get())) return;
