@@ -2,8 +2,12 @@
 #include "tools/simbrowser/sim_browser_win.h"
 
 #include <gtest/gtest.h>
+#include <ocidl.h>
+#include <servprov.h>
+#include <shlguid.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "addon/win/scoped_bstr.h"
 #include "addon/win/scoped_co_init.h"
 #include "addon/win/scoped_variant.h"
+#include "tests/simbrowser/event_recorder_win.h"
 
 namespace {
 
@@ -181,7 +186,53 @@ HRESULT CallWithNewScript(Page& page, const std::function<HRESULT(IHTMLScriptEle
     return use(script.Get());
 }
 
+ComPtr<IConnectionPoint> BrowserEvents(Page& page) {
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    page.Browser()->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
+    container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Put());
+    return point;
+}
+
+HRESULT AdviseRecorder(Page& page, DWORD* cookie) {
+    ComPtr<IDispatch> sink(new simbrowser_test::EventRecorder());
+    ComPtr<IConnectionPoint> point = BrowserEvents(page);
+    return point ? point->Advise(sink.Get(), cookie) : E_FAIL;
+}
+
 const InjectionCase kInjections[] = {
+    {Op::kFindConnectionPoint,
+     [](Page& p) {
+         ComPtr<IConnectionPointContainer> c;
+         p.Browser()->QueryInterface(IID_IConnectionPointContainer, c.PutVoid());
+         ComPtr<IConnectionPoint> point;
+         return c->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Put());
+     }},
+    {Op::kAdvise,
+     [](Page& p) {
+         DWORD cookie = 0;
+         return AdviseRecorder(p, &cookie);
+     }},
+    {Op::kUnadvise,
+     [](Page& p) {
+         DWORD cookie = 0;
+         AdviseRecorder(p, &cookie);
+         return BrowserEvents(p)->Unadvise(cookie);
+     }},
+    {Op::kQueryService,
+     [](Page& p) {
+         ComPtr<IServiceProvider> services;
+         p.Window()->QueryInterface(IID_IServiceProvider, services.PutVoid());
+         ComPtr<IWebBrowser2> browser;
+         return services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser.PutVoid());
+     }},
+    {Op::kCollectionGetLength,
+     [](Page& p) {
+         ComPtr<IHTMLElementCollection> c;
+         p.Document()->get_scripts(c.Put());
+         LONG n = 0;
+         return c->get_length(&n);
+     }},
     {Op::kGetDocument,
      [](Page& p) {
          ComPtr<IDispatch> d;
@@ -299,6 +350,9 @@ const InjectionCase kInjections[] = {
 };
 
 TEST_F(DomTest, EveryOperationAnswersItsInjectedFailureAndOnlyOnItsPage) {
+    std::set<Op> covered;
+    for (const InjectionCase& c : kInjections) covered.insert(c.op);
+    EXPECT_EQ(static_cast<std::size_t>(Op::kCount), covered.size());
     for (const InjectionCase& c : kInjections) {
         SCOPED_TRACE(simbrowser::OpName(c.op));
         SimBrowser fresh(L"http://a.test/");
