@@ -17,9 +17,9 @@ class block_pool;
 // exhaust neither the thread's stack while it is parsed nor while its tree is destroyed.
 const int kMaxNestingDepth = 512;
 
-// Rules are tried in the documented order and each action fires as soon as its part of the
-// text has matched, also inside an attempt that fails later. Whitespace (the six "C" spaces)
-// is skipped before each token, never inside one. Only grammar<char> is instantiated.
+// Alternatives are tried in the order each rule lists them, and each action fires as soon as
+// its part of the text has matched, also inside an attempt that fails later. Whitespace (the
+// six "C" spaces) is skipped before each token, never inside one. Only grammar<char> exists.
 template <class CharT>
 class grammar {
 public:
