@@ -38,16 +38,14 @@ if [ -n "$do_build" ]; then
       selector-standin-stop brimwell-demo >/dev/null; } || fail "the Windows build failed"
 fi
 binary() {
-  local found
-  found=$(find "$build" -name "$1" -type f | head -n 1)
-  [ -n "$found" ] || fail "$1 is not in $build (build it first)"
-  printf '%s\n' "$found"
+  [ -f "$build/$1" ] || fail "$1 is not in $build (build it first)"
+  printf '%s\n' "$build/$1"
 }
-addon=$(binary brimwell-addon.dll)
-switchhost=$(binary switchhost.exe)
-standin=$(binary krestel-ss.dll)
-stopper=$(binary selector-standin-stop.exe)
-demo=$(binary brimwell-demo.exe)
+addon=$(binary addon/com/brimwell-addon.dll)
+switchhost=$(binary runner/switchhost.exe)
+standin=$(binary tools/selector-standin/krestel-ss.dll)
+stopper=$(binary tools/selector-standin/selector-standin-stop.exe)
+demo=$(binary tools/demo/brimwell-demo.exe)
 
 prefix=$build/demo/wineprefix
 run() { scripts/wine-run.sh "$prefix" "$@"; }
@@ -89,9 +87,10 @@ listening || fail "the selector stand-in is not listening on port $listen_port"
 echo "selector stand-in listening on port $listen_port"
 
 step "browsing the example pages"
+# Windows programs end their lines with CR LF; the terminal wants LF.
 set +e
-run "$demo" --pages "$(winpath "$pages")"
-demo_status=$?
+run "$demo" --pages "$(winpath "$pages")" | tr -d '\r'
+demo_status=${PIPESTATUS[0]}
 set -e
 
 step "stopping switchhost"
@@ -104,6 +103,6 @@ trap - EXIT
 log=$(find "$prefix/drive_c/users" -path '*veltrane/switchhost.log' | head -n 1)
 [ -n "$log" ] || fail "switchhost.log was not written"
 step "end of switchhost.log"
-tail -n 5 "$log"
+tail -n 5 "$log" | tr -d '\r'
 
 [ "$demo_status" -eq 0 ] || fail "browsing the pages failed with exit code $demo_status"
