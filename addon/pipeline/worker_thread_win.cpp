@@ -13,6 +13,7 @@ namespace {
 
 const DWORD kStartWaitMs = 10000;
 const DWORD kTerminatedExitCode = 0xDEAD;
+const DWORD kUnloadWaitMs = 5000;
 
 std::atomic<std::size_t> startedWorkers{0};
 
@@ -39,10 +40,51 @@ unsigned __stdcall ThreadStart(void* raw) {
     return 0;
 }
 
+// Waits for one handle until the deadline, dispatching window messages meanwhile.
+bool WaitDispatching(HANDLE handle, ULONGLONG deadline) {
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result != WAIT_OBJECT_0 + 1) return false;  // timeout or failure
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
+// Sets every thread's stop event, waits for all within one deadline (one at a time, so any
+// number of threads can be waited for, dispatching messages), then terminates the rest.
+std::size_t StopThreads(const std::vector<WorkerThread>& threads, DWORD timeoutMs) {
+    for (const WorkerThread& thread : threads) ::SetEvent(thread.stopEvent.get());
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    bool allEnded = true;
+    for (const WorkerThread& thread : threads) {
+        if (!WaitDispatching(thread.handle.get(), deadline)) { allEnded = false; break; }
+    }
+    std::size_t terminated = 0;
+    if (allEnded) return terminated;
+    for (const WorkerThread& thread : threads) {
+        if (!thread.Running()) continue;
+        ::TerminateThread(thread.handle.get(), kTerminatedExitCode);
+        ++terminated;
+    }
+    return terminated;
+}
+
 // The table and its unnamed system mutex, created on first use, one per process.
 class WorkerTable {
 public:
     WorkerTable() : mutex(::CreateMutexW(nullptr, FALSE, nullptr)) {}
+    // Destroyed with the module's static data: the module's unload step.
+    ~WorkerTable() {
+        std::vector<WorkerThread> left;
+        for (const auto& entry : threads) left.push_back(entry.second);
+        StopThreads(left, kUnloadWaitMs);
+    }
 
     void Enter(const WorkerThread& thread) {
         Hold hold(mutex.Get());
@@ -77,22 +119,6 @@ private:
 WorkerTable& Table() {
     static WorkerTable table;
     return table;
-}
-
-// Waits for one handle until the deadline, dispatching window messages meanwhile.
-bool WaitDispatching(HANDLE handle, ULONGLONG deadline) {
-    for (;;) {
-        const ULONGLONG now = ::GetTickCount64();
-        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0) return true;
-        if (result != WAIT_OBJECT_0 + 1) return false;  // timeout or failure
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-    }
 }
 
 }  // namespace
@@ -131,21 +157,4 @@ std::size_t RunningWorkerCount() {
     return running;
 }
 
-std::size_t StopAllWorkers(DWORD timeoutMs) {
-    std::vector<WorkerThread> threads = Table().Snapshot();
-    for (const WorkerThread& thread : threads) ::SetEvent(thread.stopEvent.get());
-    // One thread at a time, so any number of threads can be waited for within one deadline.
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    bool allEnded = true;
-    for (const WorkerThread& thread : threads) {
-        if (!WaitDispatching(thread.handle.get(), deadline)) { allEnded = false; break; }
-    }
-    std::size_t terminated = 0;
-    if (allEnded) return terminated;
-    for (const WorkerThread& thread : threads) {
-        if (!thread.Running()) continue;
-        ::TerminateThread(thread.handle.get(), kTerminatedExitCode);
-        ++terminated;
-    }
-    return terminated;
-}
+std::size_t StopAllWorkers(DWORD timeoutMs) { return StopThreads(Table().Snapshot(), timeoutMs); }

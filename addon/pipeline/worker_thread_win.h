@@ -29,7 +29,8 @@ void EnterWorker(const WorkerThread& thread);
 
 // The module's unload step: sets every table thread's stop event, waits for all of them at
 // most timeoutMs in all while dispatching this thread's window messages, then terminates the
-// ones still running. Returns how many had to be terminated.
+// ones still running. Returns how many had to be terminated. The table runs it itself, with
+// 5000 ms, when it is destroyed with the module's static data.
 std::size_t StopAllWorkers(DWORD timeoutMs = 5000);
 
 // Threads in the table, page workers started in this process, and those still running.
