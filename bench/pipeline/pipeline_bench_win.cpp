@@ -42,8 +42,9 @@ Figures Summarise(std::vector<double> samples) {
 
 void Report(const char* name, const Figures& measured, const char* reference,
             const Figures& floor, double goal) {
-    std::printf("%-34s median %8.3f ms  p90 %8.3f ms | %s median %8.3f ms | goal %.1f ms\n", name,
-                measured.median, measured.p90, reference, floor.median, goal);
+    std::printf("%-38s median %9.1f us  p90 %9.1f us | %s: median %9.1f us | goal %.0f us\n",
+                name, measured.median * 1000, measured.p90 * 1000, reference, floor.median * 1000,
+                goal * 1000);
 }
 
 void SetString(HKEY root, const wchar_t* name, const std::wstring& text) {

@@ -2,6 +2,7 @@
 // what they cache, and what a forced refresh does.
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "addon/win/text_win.h"
 #include "tests/pipeline/addon_fixture_win.h"
@@ -193,6 +194,65 @@ TEST_F(MetadataPages, ObjectReleasedDuringASlowConversationEndsCleanly) {
     EXPECT_TRUE(WaitIdle(3000));  // ends within the conversation's bound
     EXPECT_EQ(lockBefore, pipeline::ModuleLockCount());
     EXPECT_TRUE(b.Top().BodyChildren().empty());
+}
+
+// Fires the top-level DocumentComplete from inside whatever wait dispatches sent messages.
+class EventDuringWait {
+public:
+    explicit EventDuringWait(simbrowser::SimBrowser& browser) : browser(browser) {
+        WNDCLASSW type = {};
+        type.lpfnWndProc = &EventDuringWait::Procedure;
+        type.hInstance = ::GetModuleHandleW(nullptr);
+        type.lpszClassName = L"BrimwellEventDuringWait";
+        ::RegisterClassW(&type);
+        window = ::CreateWindowW(type.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 type.hInstance, nullptr);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~EventDuringWait() { ::DestroyWindow(window); }
+
+    // Sends the event from another thread after delayMs; the send returns once it has run.
+    std::thread SendAfter(DWORD delayMs) {
+        HWND target = window;
+        return std::thread([target, delayMs] {
+            ::Sleep(delayMs);
+            ::SendMessageW(target, WM_APP, 0, 0);
+        });
+    }
+    bool fired = false;
+
+private:
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+        if (message != WM_APP) return ::DefWindowProcW(hwnd, message, w, l);
+        auto* self = reinterpret_cast<EventDuringWait*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        self->browser.FireDocumentComplete(self->browser.Top());
+        self->fired = true;
+        return 0;
+    }
+
+    simbrowser::SimBrowser& browser;
+    HWND window = nullptr;
+};
+
+TEST_F(MetadataPages, EventsDuringTheDetachWaitStartNothing) {
+    SetDword(HKEY_CURRENT_USER, L"Force Refresh", 1);
+    ServiceScript silent;
+    silent.readRequest = false;  // keeps the worker in its conversation through the wait
+    LoopbackService service(silent);
+    UseService(service);
+    bounds.deadline = std::chrono::milliseconds(2500);
+    simbrowser::SimBrowser& b = Open();
+    b.Navigate();
+    ASSERT_TRUE(simbrowser::PumpUntil([&] { return service.Connections() == 1; }, 3000));
+    EventDuringWait during(b);
+    const std::size_t before = StartedWorkerCount();
+    std::thread sender = during.SendAfter(300);
+    EXPECT_EQ(S_OK, addon->SetSite(nullptr));
+    sender.join();
+    EXPECT_TRUE(during.fired);  // the event did arrive while the object was detaching
+    EXPECT_EQ(before, StartedWorkerCount());
+    EXPECT_TRUE(WaitIdle(4000));
+    EXPECT_TRUE(b.Top().BodyChildren().empty());  // and the running worker still stopped
 }
 
 }  // namespace
