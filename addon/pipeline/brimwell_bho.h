@@ -19,6 +19,7 @@
 #include "addon/metadata/settings_win.h"
 #include "addon/pipeline/browser_event_sink_win.h"
 #include "addon/pipeline/html_window_event_sink_win.h"
+#include "addon/pipeline/page_events.h"
 #include "addon/pipeline/worker_thread_win.h"
 #include "addon/selector/selector_bounds.h"
 #include "addon/win/com_ptr.h"
@@ -94,13 +95,12 @@ private:
     std::mutex pageMutex;  // held by a page worker for the whole of one document
     win::ComPtr<IWebBrowser2> browser;
     std::uint32_t subscribed = 0;
-    std::uint32_t onloadPending = 0;
     std::atomic<std::uint32_t> pageIsHttps{0};
     std::atomic<std::uint32_t> stopRequested{0};
     std::unique_ptr<WorkerThread> worker;  // the latest page worker
     Settings settings;
     MetadataState metadata;
-    bool topNavigationPending = false;
+    PageEventState pageEvents;  // topNavigationPending and onloadPending
     CHtmlWindowEventSink* windowSink = nullptr;    // the latest, not counted
     std::vector<CHtmlWindowEventSink*> liveSinks;  // every sink still reporting here
     bool detaching = false;                        // events arriving during the detach wait

@@ -4,6 +4,7 @@
 
 #include "addon/metadata/script_scheme_win.h"
 #include "addon/pipeline/document_walk_win.h"
+#include "addon/pipeline/page_events.h"
 #include "addon/pipeline/script_injection_win.h"
 #include "addon/selector/fetch_metadata.h"
 #include "addon/win/scoped_bstr.h"
@@ -14,10 +15,7 @@ namespace {
 
 const DWORD kReadyPollMs = 100;
 
-// Exactly "about:blank"; a URL that merely begins so (with a fragment, say) is a page.
-bool IsAboutBlank(BSTR url) {
-    return std::wstring(url, ::SysStringLen(url)) == L"about:blank";
-}
+std::wstring Text(BSTR text) { return std::wstring(text, ::SysStringLen(text)); }
 
 // Takes the document out of a stream nobody will use, releasing its marshalled reference.
 void DropDocument(win::ComPtr<IStream>& stream) {
@@ -37,15 +35,14 @@ bool CBrimwellBHO::IsTopLevelBrowser(IDispatch* pDisp) const {
 }
 
 void CBrimwellBHO::OnBeforeNavigate2(IDispatch* pDisp, const BSTR* url) {
-    if (!AcceptsEvents() || !pDisp || !url || !*url || IsAboutBlank(*url)) return;
-    if (IsTopLevelBrowser(pDisp)) topNavigationPending = true;
+    if (!AcceptsEvents() || !pDisp || !url || !*url) return;
+    ::OnBeforeNavigate2(pageEvents, Text(*url), IsTopLevelBrowser(pDisp));
 }
 
 void CBrimwellBHO::OnNavigateComplete2(IDispatch* pDisp, const BSTR* url) {
-    if (!AcceptsEvents() || !pDisp || !url || !*url || IsAboutBlank(*url)) return;
-    // The top-level DocumentComplete will handle the page with all its frames.
-    if (topNavigationPending) return;
-    // A frame navigated inside a completed page, or an unannounced top-level navigation.
+    if (!AcceptsEvents() || !pDisp || !url || !*url) return;
+    if (::OnNavigateComplete2(pageEvents, Text(*url)) != PageAction::kStartEventBrowserWorker)
+        return;
     win::ComPtr<IWebBrowser2> eventBrowser;
     if (FAILED(pDisp->QueryInterface(IID_IWebBrowser2, eventBrowser.PutVoid())) || !eventBrowser)
         return;
@@ -66,23 +63,21 @@ void CBrimwellBHO::OnDocumentComplete(IDispatch* pDisp, const BSTR* url) {
     } catch (...) {
         /* Boundary: an unreadable location only leaves the scheme as it was. */
     }
-    if (!IsTopLevelBrowser(pDisp)) return;  // frames are handled with their top-level page
-    StartTopLevelWorker();
-    topNavigationPending = false;
+    if (::OnDocumentComplete(pageEvents, IsTopLevelBrowser(pDisp)) == PageAction::kStartTopWorker)
+        StartTopLevelWorker();
 }
 
 void CBrimwellBHO::OnDownloadBegin() {
-    if (!AcceptsEvents() || topNavigationPending) return;
+    if (!AcceptsEvents() || !DownloadMayArmOnload(pageEvents)) return;
     win::ComPtr<IDispatch> dispatch;
     win::ComPtr<IHTMLDocument2> top;
     if (FAILED(browser->get_Document(dispatch.Put())) || !dispatch ||
         FAILED(dispatch->QueryInterface(IID_IHTMLDocument2, top.PutVoid())) || !top)
         return;
     win::ScopedBstr state;
-    if (SUCCEEDED(top->get_readyState(state.Put())) && state.Equals(L"complete")) return;
-    // Loading without a navigation of our own: wait for the window's onload instead.
-    AttachOnloadSink(top.Get());
-    onloadPending = 1;
+    const bool complete = SUCCEEDED(top->get_readyState(state.Put())) && state.Equals(L"complete");
+    if (::OnDownloadBegin(pageEvents, complete) == PageAction::kAttachOnloadSink)
+        AttachOnloadSink(top.Get());
 }
 
 void CBrimwellBHO::AttachOnloadSink(IHTMLDocument2* document) {
@@ -96,10 +91,8 @@ void CBrimwellBHO::AttachOnloadSink(IHTMLDocument2* document) {
 }
 
 void CBrimwellBHO::OnWindowLoad() {
-    // Several sinks on one window start at most one worker.
-    if (!AcceptsEvents() || onloadPending == 0) return;
-    onloadPending = 0;
-    StartTopLevelWorker();
+    if (AcceptsEvents() && ::OnWindowLoad(pageEvents) == PageAction::kStartTopWorker)
+        StartTopLevelWorker();
 }
 
 void CBrimwellBHO::StartTopLevelWorker() {

@@ -137,8 +137,7 @@ void CBrimwellBHO::Detach() {
     WaitForLatestWorker();
     Unsubscribe();
     DisconnectWindowSinks();
-    onloadPending = 0;
-    topNavigationPending = false;
+    pageEvents = PageEventState();
     // A worker may release this object last; nothing of the browser's apartment may be left
     // for its thread to release.
     browser.Reset();
