@@ -259,6 +259,21 @@ TEST_F(PageLifecycle, EventSinkHasItsOwnIdentityAndSiteIsKept) {
     EXPECT_EQ(nullptr, out);
 }
 
+TEST_F(PageLifecycle, NewSiteWhileSubscribedMovesTheSubscription) {
+    simbrowser::SimBrowser& first = Open();
+    simbrowser::SimBrowser second(L"http://second.example.com/");
+    EXPECT_EQ(S_OK, addon->SetSite(second.Site().Get()));
+    EXPECT_EQ(0u, first.EventSinkCount());
+    EXPECT_EQ(1u, second.EventSinkCount());
+    const std::size_t before = StartedWorkerCount();
+    second.Navigate();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(before + 1, StartedWorkerCount());
+    EXPECT_TRUE(HasBothScripts(second.Top()));
+    Detach();
+    EXPECT_EQ(0u, second.EventSinkCount());
+}
+
 TEST_F(PageLifecycle, SiteThatIsNotABrowserLeavesTheObjectIdle) {
     browser.reset(new simbrowser::SimBrowser());
     ASSERT_EQ(S_OK, CreateBrimwellBHO(IID_IObjectWithSite, addon.PutVoid()));

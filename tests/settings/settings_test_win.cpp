@@ -92,6 +92,17 @@ TEST_F(SettingsLoad, RepeatedFullLoadsComposeTheSameTriggerPath) {
     EXPECT_EQ(first, settings.triggerFilePath);
 }
 
+TEST_F(SettingsLoad, WithoutAppDataThereIsNoTriggerFile) {
+    WriteInstallationDefaults(machine.Get(), user.Get());
+    wchar_t saved[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetEnvironmentVariableW(L"APPDATA", saved, MAX_PATH));
+    ::SetEnvironmentVariableW(L"APPDATA", nullptr);
+    Settings settings;
+    LoadSettings(settings, 0, false, roots);
+    ::SetEnvironmentVariableW(L"APPDATA", saved);
+    EXPECT_EQ("", settings.triggerFilePath);  // not "\..." relative to the current drive
+}
+
 TEST_F(SettingsLoad, MissingKeysLeaveFieldsAndStillCountAsLoaded) {
     SettingsRoots missing = roots;
     missing.keyPath = L"Software\\NoSuchKey\\Anywhere";
