@@ -83,15 +83,6 @@ TEST_F(SettingsLoad, PartialLoadRereadsOnlyTheForceFlag) {
     EXPECT_EQ(1u, settings.forceRefresh);
 }
 
-TEST_F(SettingsLoad, RepeatedFullLoadsComposeTheSameTriggerPath) {
-    WriteInstallationDefaults(machine.Get(), user.Get());
-    Settings settings;
-    LoadSettings(settings, 0, false, roots);
-    const std::string first = settings.triggerFilePath;
-    LoadSettings(settings, 0, false, roots);
-    EXPECT_EQ(first, settings.triggerFilePath);
-}
-
 TEST_F(SettingsLoad, WithoutAppDataThereIsNoTriggerFile) {
     WriteInstallationDefaults(machine.Get(), user.Get());
     wchar_t saved[MAX_PATH] = {};
@@ -161,13 +152,6 @@ TEST(ScriptScheme, OnlyTheLeadingSchemeChanges) {
         SwitchScriptScheme(url, c.toHttps);
         EXPECT_EQ(c.expected, url);
     }
-}
-
-TEST(ScriptScheme, PageIsHttpsWhereverTheTextOccurs) {
-    EXPECT_TRUE(ContainsHttps(L"http://a.test/?next=https%3A"));
-    EXPECT_FALSE(ContainsHttps(L"HTTPS://a.test/"));
-    EXPECT_TRUE(HasHttpsScheme(L"HTTPS://a.test/"));
-    EXPECT_FALSE(HasHttpsScheme(L"http://a.test/https"));
 }
 
 }  // namespace
