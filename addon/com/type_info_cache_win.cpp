@@ -10,6 +10,11 @@
 #include "addon/com/module_path_win.h"
 
 namespace com {
+namespace {
+// The type library is registered for US English (locale 1033), as its definition states.
+const LCID kTypeLibLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+}  // namespace
+
 HMODULE ModuleOfThisCode() {
     HMODULE module = nullptr;
     ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
@@ -43,7 +48,7 @@ HRESULT TypeInfoCache::Get(ITypeInfo** info) {
 
 HRESULT TypeInfoCache::Load(win::ComPtr<ITypeInfo>& info) const {
     win::ComPtr<ITypeLib> library;
-    if (SUCCEEDED(::LoadRegTypeLib(libid, major, minor, LANG_NEUTRAL, library.Put())) &&
+    if (SUCCEEDED(::LoadRegTypeLib(libid, major, minor, kTypeLibLocale, library.Put())) &&
         SUCCEEDED(library->GetTypeInfoOfGuid(iid, info.Put())))
         return S_OK;
     std::wstring path;

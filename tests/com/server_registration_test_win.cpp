@@ -162,7 +162,7 @@ void SetDword(HKEY hive, const wchar_t* path, const wchar_t* name, DWORD value) 
 TEST_F(ServerRegistration, WritesExactlyTheKeysOfBothScripts) {
     ASSERT_EQ(0, Regsvr32(L""));
     EXPECT_EQ(Expected(), Registered());
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::wstring(kTypeLibKey) + L"\\1.0"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::wstring(kTypeLibKey) + L"\\1.0\\409\\win64"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kInterfaceKey));
 }
 
