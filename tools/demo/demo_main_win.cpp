@@ -48,8 +48,8 @@ std::vector<CLSID> RegisteredHelperObjects() {
     return classes;
 }
 
-void AddFrames(simbrowser::Page& page, const demo::PageSpec& spec) {
-    for (const demo::PageSpec& frameSpec : spec.frames) {
+void AddFrames(simbrowser::Page& page, const demo::PageSpec& pageSpec) {
+    for (const demo::PageSpec& frameSpec : pageSpec.frames) {
         simbrowser::Page& frame = page.AddFrame(win::ToWide(frameSpec.url));
         frame.SetCrossDomain(frameSpec.crossDomain);
         AddFrames(frame, frameSpec);
@@ -124,11 +124,11 @@ bool AttachHelperObjects(const std::vector<CLSID>& classes, simbrowser::SimBrows
     return true;
 }
 
-bool ShowPage(int number, const demo::PageSpec& spec, const std::vector<CLSID>& classes,
+bool ShowPage(int number, const demo::PageSpec& pageSpec, const std::vector<CLSID>& classes,
               const Options& options) {
-    std::printf("page %d: %s\n", number, spec.url.c_str());
-    simbrowser::SimBrowser browser(win::ToWide(spec.url));
-    AddFrames(browser.Top(), spec);
+    std::printf("page %d: %s\n", number, pageSpec.url.c_str());
+    simbrowser::SimBrowser browser(win::ToWide(pageSpec.url));
+    AddFrames(browser.Top(), pageSpec);
     std::vector<win::ComPtr<IObjectWithSite>> helpers;
     if (!AttachHelperObjects(classes, browser, helpers)) return false;
     browser.Navigate();
