@@ -114,6 +114,19 @@ void UseDocument(IHTMLDocument2* doc, WorkerView& view) {
     }
 }
 
+// Takes the document out of the stream in a new worker apartment and uses it there while
+// this thread pumps; true when the worker ended in time.
+bool UseDocumentFromWorker(Page& page, IStream* stream, WorkerView& view) {
+    return simbrowser::RunInWorkerApartment(
+        [&] {
+            ComPtr<IHTMLDocument2> doc = Unmarshal(stream);
+            if (!doc) return;
+            view.isProxy = doc.Get() != page.Document().Get();
+            UseDocument(doc.Get(), view);
+        },
+        60000);
+}
+
 class MarshallingTest : public ::testing::Test {
 protected:
     MarshallingTest() {
@@ -132,14 +145,7 @@ TEST_F(MarshallingTest, WorkerCallsRunOnTheUserInterfaceThread) {
     IStream* stream = MarshalDocument(page);
     ASSERT_NE(nullptr, stream);
     WorkerView view;
-    ASSERT_TRUE(simbrowser::RunInWorkerApartment(
-        [&] {
-            ComPtr<IHTMLDocument2> doc = Unmarshal(stream);
-            if (!doc) return;
-            view.isProxy = doc.Get() != page.Document().Get();
-            UseDocument(doc.Get(), view);
-        },
-        60000));
+    ASSERT_TRUE(UseDocumentFromWorker(page, stream, view));
 
     EXPECT_NE(sim.UiThreadId(), view.thread);
     EXPECT_TRUE(view.isProxy);
@@ -222,14 +228,7 @@ TEST(FreeThreadedSimBrowser, WorkerGetsTheObjectsThemselvesAndCallsRunOnItsThrea
     page.AddFrame(L"http://other.test/frame").SetCrossDomain(true);
     IStream* stream = MarshalDocument(page);
     WorkerView view;
-    ASSERT_TRUE(simbrowser::RunInWorkerApartment(
-        [&] {
-            ComPtr<IHTMLDocument2> doc = Unmarshal(stream);
-            if (!doc) return;
-            view.isProxy = doc.Get() != page.Document().Get();
-            UseDocument(doc.Get(), view);
-        },
-        60000));
+    ASSERT_TRUE(UseDocumentFromWorker(page, stream, view));
     EXPECT_FALSE(view.isProxy);
     EXPECT_EQ(L"http://other.test/frame", view.frameUrl);
     EXPECT_EQ(2u, page.BodyChildren().size());
