@@ -57,8 +57,10 @@ configuration: cfg(\"rids\":[\"7\"],\"7:datasets\":\"a,b\",\"7:x\":\"say \\\"hi\
 # Text beyond ASCII, in the argument as in the reply: UTF-8 in, UTF-8 out, whatever the reply's
 # encoding.
 set(international [[{"sites":{"ソフト.example":["表示"]},"data":{"表示":{"Café «Été» — 10€":"😀 ソフト"}}}]])
-foreach(reply international_reply.xml international_reply_utf16.xml)
-  run_tool(code out err --url "http://www.ソフト.example/" ${DATA}/${reply})
+file(COPY_FILE ${DATA}/international_reply.xml ${CMAKE_CURRENT_BINARY_DIR}/表示.xml)
+foreach(reply ${DATA}/international_reply.xml ${DATA}/international_reply_utf16.xml
+              ${CMAKE_CURRENT_BINARY_DIR}/表示.xml)
+  run_tool(code out err --url "http://www.ソフト.example/" ${reply})
   expect_equal("exit code of ${reply}" 0 "${code}")
   expect_equal("output of ${reply}" "${international}
 host: www.ソフト.example
