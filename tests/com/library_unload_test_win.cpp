@@ -13,6 +13,7 @@
 #include "addon/win/scoped_co_init.h"
 #include "addon/win/unique_handle.h"
 #include "tests/com/addon_library_path_win.h"
+#include "tests/com/crash_ends_process_win.h"
 #include "tests/selector/loopback_service.h"
 #include "tests/settings/scratch_roots_win.h"
 #include "tools/simbrowser/message_pump_win.h"
@@ -54,6 +55,7 @@ struct Window {
 class LibraryUnload : public ::testing::Test {
 protected:
     void SetUp() override {
+        testing_addon::EndProcessOnCrash();  // the process living on is what is tested
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
         ::RegDeleteTreeW(HKEY_CURRENT_USER, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
         settings_test::WriteInstallationDefaults(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER);

@@ -17,6 +17,7 @@
 
 #include "addon/metadata/settings_win.h"
 #include "addon/win/scoped_co_init.h"
+#include "tests/com/crash_ends_process_win.h"
 #include "tests/stress/addon_library_win.h"
 #include "tests/stress/process_census_win.h"
 #include "tests/stress/soak_dice.h"
@@ -160,6 +161,7 @@ TEST(LifecycleSoak, EveryRoundEndsClean) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    testing_addon::EndProcessOnCrash();
     ::testing::InitGoogleTest(&argc, argv);
     if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr,
