@@ -37,13 +37,17 @@ int EnsureMetadataCurrent(Settings& settings, MetadataState& state,
             state.modelLoaded = 1;
         return 1;
     }
+    const std::uint32_t loadedBefore = state.modelLoaded;
+    const std::uint32_t handledBefore = state.handlerRuns;
     state.modelLoaded = 1;
     fetch();
+    if (state.handlerRuns == handledBefore) state.modelLoaded = loadedBefore;
     return 0;
 }
 
 void OnSelectorReply(Settings& settings, MetadataState& state, const std::string& reply,
                      const SettingsRoots& roots) {
+    ++state.handlerRuns;
     state.responseText = ReplyTextAsUtf8(reply, Utf8FromLegacyReply);
     if (state.responseText.empty()) {
         RebuildFromCacheText(settings, state);
@@ -58,6 +62,7 @@ void OnSelectorReply(Settings& settings, MetadataState& state, const std::string
 }
 
 void OnSelectorNoReply(Settings& settings, MetadataState& state, const SettingsRoots& roots) {
+    ++state.handlerRuns;
     RebuildFromCacheText(settings, state);
     WriteCache(settings, state, roots, CurrentUnixSeconds());
 }

@@ -14,6 +14,7 @@ struct MetadataState {
     MetadataModel model;
     std::string responseText;
     std::uint32_t modelLoaded = 0;
+    std::uint32_t handlerRuns = 0;  // entries into the completion handlers
 };
 
 // Stale when forced, when older than the interval (a cache time in the future is never old),
@@ -22,7 +23,8 @@ bool CacheIsStale(const Settings& settings, std::int64_t now,
                   const std::function<std::int64_t()>& triggerFileTime);
 
 // Returns 1 when the cache was fresh (the model is read from the cache text once per object)
-// and 0 when fetch was called. A cache text that cannot be read leaves the model empty.
+// and 0 when fetch was called. A cache text that cannot be read leaves the model empty. A
+// fetch that ran neither handler leaves modelLoaded as it was, so the next page decides again.
 int EnsureMetadataCurrent(Settings& settings, MetadataState& state,
                           const std::function<void()>& fetch, std::int64_t now);
 

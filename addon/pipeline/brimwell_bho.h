@@ -77,12 +77,18 @@ private:
     void WaitForLatestWorker();
     void DisconnectWindowSinks();
     void AttachOnloadSink(IHTMLDocument2* document);
+    struct PageWork;
     void StartTopLevelWorker();
     void StartPageWorker(const win::ComPtr<IDispatch>& document);
-    void RunPageWorker(IStream* rawStream);
-    void PageWorker(win::ComPtr<IStream>& stream);
-    bool WaitUntilComplete(IHTMLDocument2* document) const;
+    void PageWorker(PageWork& work);
+    bool WaitUntilComplete(IHTMLDocument2* document, std::uint32_t generation) const;
     void InjectScripts(IHTMLDocument2* document);
+    // A worker stops for good once the object detaches or moves to another browser after the
+    // worker was started: clearing stopRequested for a new page cannot revive it.
+    bool Stopped(std::uint32_t generation) const {
+        return stopRequested != 0 || attachment != generation;
+    }
+    void FetchUnlessStopped(std::uint32_t generation);
     void FetchMetadata();
     void OnSelectorReply(const std::string& reply);
     void OnSelectorNoReply();
@@ -97,6 +103,7 @@ private:
     std::uint32_t subscribed = 0;
     std::atomic<std::uint32_t> pageIsHttps{0};
     std::atomic<std::uint32_t> stopRequested{0};
+    std::atomic<std::uint32_t> attachment{0};  // counts detaches and moves to another site
     std::unique_ptr<WorkerThread> worker;  // the latest page worker
     Settings settings;
     MetadataState metadata;

@@ -2,6 +2,8 @@
 // a worker does with its document.
 #include "addon/pipeline/brimwell_bho.h"
 
+#include <memory>
+
 #include "addon/metadata/script_scheme_win.h"
 #include "addon/pipeline/document_walk_win.h"
 #include "addon/pipeline/page_events.h"
@@ -18,13 +20,30 @@ const DWORD kReadyPollMs = 100;
 std::wstring Text(BSTR text) { return std::wstring(text, ::SysStringLen(text)); }
 
 // Takes the document out of a stream nobody will use, releasing its marshalled reference.
+// Only COM can do that, and the release goes to the document's own apartment: a worker that
+// leaves before its apartment enters one for just this call, which waits on nothing else.
 void DropDocument(win::ComPtr<IStream>& stream) {
+    if (!stream) return;
+    win::ScopedCoInit apartment(COINIT_APARTMENTTHREADED);
     win::ComPtr<IHTMLDocument2> unused;
-    if (stream) ::CoGetInterfaceAndReleaseStream(stream.Detach(), IID_IHTMLDocument2,
-                                                 unused.PutVoid());
+    ::CoGetInterfaceAndReleaseStream(stream.Detach(), IID_IHTMLDocument2, unused.PutVoid());
 }
 
 }  // namespace
+
+// What a page worker holds: a reference on the object and the marshalled document, from
+// before its thread starts until it ends, on whichever thread lets go of them last.
+struct CBrimwellBHO::PageWork {
+    PageWork(CBrimwellBHO* owner, std::uint32_t generation)
+        : owner(owner), generation(generation) {}
+    ~PageWork() { DropDocument(stream); }  // before the object's reference goes
+    PageWork(const PageWork&) = delete;
+    PageWork& operator=(const PageWork&) = delete;
+
+    const win::ComPtr<CBrimwellBHO> owner;
+    const std::uint32_t generation;
+    win::ComPtr<IStream> stream;
+};
 
 bool CBrimwellBHO::IsTopLevelBrowser(IDispatch* pDisp) const {
     if (!pDisp || !browser) return false;
@@ -102,62 +121,67 @@ void CBrimwellBHO::StartTopLevelWorker() {
 
 void CBrimwellBHO::StartPageWorker(const win::ComPtr<IDispatch>& document) {
     if (detaching || !document) return;
-    win::ComPtr<IHTMLDocument2> html;
-    if (FAILED(document->QueryInterface(IID_IHTMLDocument2, html.PutVoid())) || !html) return;
-    win::ComPtr<IStream> stream;
-    if (FAILED(::CoMarshalInterThreadInterfaceInStream(IID_IHTMLDocument2, html.Get(),
-                                                       stream.Put())))
-        return;
-    stopRequested = 0;
-    // The worker holds its own reference on this object and on the stream until it ends.
-    IStream* rawStream = stream.Detach();
-    AddRef();
-    WorkerThread thread;
-    if (!StartWorkerThread([this, rawStream] { RunPageWorker(rawStream); }, thread)) {
-        win::ComPtr<IStream> unused(rawStream, win::kAdopt);
-        DropDocument(unused);
-        Release();
-        return;
+    try {
+        win::ComPtr<IHTMLDocument2> html;
+        if (FAILED(document->QueryInterface(IID_IHTMLDocument2, html.PutVoid())) || !html) return;
+        std::unique_ptr<WorkerThread> started(new WorkerThread());
+        const std::shared_ptr<PageWork> work = std::make_shared<PageWork>(this, attachment);
+        if (FAILED(::CoMarshalInterThreadInterfaceInStream(IID_IHTMLDocument2, html.Get(),
+                                                           work->stream.Put())))
+            return;
+        stopRequested = 0;
+        if (!StartWorkerThread([work] { work->owner->PageWorker(*work); }, *started)) return;
+        worker = std::move(started);  // the previous worker goes on unobserved
+        EnterWorker(*worker);
+    } catch (...) {
+        /* Boundary: a page that cannot get a worker is left alone. */
     }
-    worker.reset(new WorkerThread(thread));  // the previous worker goes on unobserved
-    EnterWorker(thread);
 }
 
-void CBrimwellBHO::RunPageWorker(IStream* rawStream) {
-    win::ComPtr<CBrimwellBHO> self(this, win::kAdopt);  // released last, on this thread
-    win::ComPtr<IStream> stream(rawStream, win::kAdopt);
-    PageWorker(stream);
-}
-
-void CBrimwellBHO::PageWorker(win::ComPtr<IStream>& stream) {
-    win::ScopedCoInit apartment(COINIT_APARTMENTTHREADED);
-    if (stopRequested) { DropDocument(stream); return; }
+void CBrimwellBHO::PageWorker(PageWork& work) {
+    if (Stopped(work.generation)) return;
     std::lock_guard<std::mutex> hold(pageMutex);
     // Detached while an earlier page held the mutex: nothing more to do for this browser.
-    if (stopRequested) { DropDocument(stream); return; }
+    if (Stopped(work.generation)) return;
     const std::uint32_t alreadyLoaded = reloadRequested.exchange(0) ? 0 : settings.settingsLoaded;
     LoadSettings(settings, alreadyLoaded, pageIsHttps != 0, settingsRoots);
-    EnsureMetadataCurrent(settings, metadata, [this] { FetchMetadata(); }, CurrentUnixSeconds());
+    const std::uint32_t generation = work.generation;
+    EnsureMetadataCurrent(settings, metadata, [this, generation] { FetchUnlessStopped(generation); },
+                          CurrentUnixSeconds());
     // A fetch may outlast the detach: a detached object leaves the page alone.
-    if (stopRequested) { DropDocument(stream); return; }
+    if (Stopped(work.generation)) return;
+    // Only now the apartment: one entered earlier would pump no messages while this worker
+    // waits for the mutex or a conversation.
+    win::ScopedCoInit apartment(COINIT_APARTMENTTHREADED);
     win::ComPtr<IHTMLDocument2> document;
-    ::CoGetInterfaceAndReleaseStream(stream.Detach(), IID_IHTMLDocument2, document.PutVoid());
-    if (!document || !WaitUntilComplete(document.Get())) return;
-    WalkDocument(document.Get(), [this](IHTMLDocument2* each) { InjectScripts(each); });
+    ::CoGetInterfaceAndReleaseStream(work.stream.Detach(), IID_IHTMLDocument2, document.PutVoid());
+    if (!document || !WaitUntilComplete(document.Get(), work.generation)) return;
+    WalkDocument(document.Get(), [this, &work](IHTMLDocument2* each) {
+        if (!Stopped(work.generation)) InjectScripts(each);
+    });
 }
 
-bool CBrimwellBHO::WaitUntilComplete(IHTMLDocument2* document) const {
+bool CBrimwellBHO::WaitUntilComplete(IHTMLDocument2* document, std::uint32_t generation) const {
     for (;;) {
         win::ScopedBstr state;
         if (SUCCEEDED(document->get_readyState(state.Put())) && state.Equals(L"complete"))
             return true;
         ::Sleep(kReadyPollMs);
-        if (stopRequested) return false;
+        if (Stopped(generation)) return false;
     }
 }
 
 void CBrimwellBHO::InjectScripts(IHTMLDocument2* document) {
     ::InjectScripts(document, settings, metadata.model);
+}
+
+void CBrimwellBHO::FetchUnlessStopped(std::uint32_t generation) {
+    if (Stopped(generation)) return;
+    try {
+        FetchMetadata();
+    } catch (...) {
+        /* Boundary: a failed conversation ends only itself, its setup included. */
+    }
 }
 
 void CBrimwellBHO::FetchMetadata() {

@@ -2,9 +2,9 @@
 #include "addon/pipeline/brimwell_bho.h"
 
 #include <atomic>
-#include <new>
 
 #include "addon/pipeline/module_lock.h"
+#include "addon/win/catch_return.h"
 
 namespace {
 
@@ -28,10 +28,6 @@ HRESULT FindBrowserEvents(IWebBrowser2* browser, win::ComPtr<IConnectionPoint>& 
 }
 
 }  // namespace
-
-#define BRIMWELL_CATCH_RETURN()                            \
-    catch (const std::bad_alloc&) { return E_OUTOFMEMORY; } \
-    catch (...) { return E_UNEXPECTED; }
 
 void SetTypeInfoLoader(TypeInfoLoader loader) { typeInfoLoader = loader; }
 
@@ -89,7 +85,10 @@ STDMETHODIMP_(ULONG) CBrimwellBHO::Release() {
 STDMETHODIMP CBrimwellBHO::SetSite(IUnknown* newSite) {
     try {
         if (newSite) {
-            if (subscribed) Unsubscribe();  // a new site: leave the old browser first
+            if (subscribed) {  // a new site: leave the old browser and its workers first
+                ++attachment;
+                Unsubscribe();
+            }
             win::ComPtr<IWebBrowser2> top;
             if (FAILED(newSite->QueryInterface(IID_IWebBrowser2, top.PutVoid()))) top.Reset();
             browser = top;
@@ -134,6 +133,7 @@ void CBrimwellBHO::Unsubscribe() {
 void CBrimwellBHO::Detach() {
     detaching = true;  // events dispatched during the wait start nothing
     stopRequested = 1;
+    ++attachment;      // no worker started before this point runs again
     WaitForLatestWorker();
     Unsubscribe();
     DisconnectWindowSinks();

@@ -1,6 +1,8 @@
 // Reference counting and IDispatch plumbing shared by the add-on's event sinks.
 #include "addon/pipeline/dispatch_impl_win.h"
 
+#include "addon/win/catch_return.h"
+
 STDMETHODIMP CDispatchImpl::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_INVALIDARG;
     if (riid == IID_IUnknown || riid == IID_IDispatch) {
@@ -34,5 +36,8 @@ STDMETHODIMP CDispatchImpl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*
 
 STDMETHODIMP CDispatchImpl::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                    EXCEPINFO*, UINT*) {
-    return HandleInvoke(id, params);
+    try {
+        return HandleInvoke(id, params);
+    }
+    BRIMWELL_CATCH_RETURN()
 }

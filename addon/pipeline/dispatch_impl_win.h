@@ -11,7 +11,8 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
-    // IDispatch: no type information; Invoke passes the DISPID and parameters on.
+    // IDispatch: no type information; Invoke passes the DISPID and parameters on, and turns
+    // whatever the handler throws into an error code.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,

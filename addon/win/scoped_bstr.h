@@ -29,8 +29,13 @@ public:
     UINT Length() const { return bstr ? ::SysStringLen(bstr) : 0; }
     bool Empty() const { return Length() == 0; }
     std::wstring Str() const { return std::wstring(bstr ? bstr : L"", Length()); }
-    // Exact, case-sensitive comparison over the whole string (a null BSTR is "").
-    bool Equals(const wchar_t* text) const { return Str() == text; }
+    // Exact, case-sensitive comparison over the whole string (a null BSTR is ""); it
+    // allocates nothing, so a worker polling a document cannot fail on it.
+    bool Equals(const wchar_t* text) const {
+        const std::size_t length = std::char_traits<wchar_t>::length(text);
+        return Length() == length &&
+               std::char_traits<wchar_t>::compare(bstr ? bstr : L"", text, length) == 0;
+    }
 
 private:
     BSTR bstr;

@@ -6,6 +6,7 @@
 
 #include "addon/win/text_win.h"
 #include "tests/pipeline/addon_fixture_win.h"
+#include "tests/pipeline/app_message_window_win.h"
 
 namespace {
 
@@ -159,7 +160,9 @@ TEST_F(MetadataPages, RefreshMetadataMakesTheNextPageFetch) {
 }
 
 TEST_F(MetadataPages, RefreshDuringAPageWaitsForTheNextOne) {
-    simbrowser::SimBrowser& b = Open();
+    LoopbackService service(Replying(kReply));
+    UseService(service);
+    simbrowser::SimBrowser& b = Open(L"http://www.fresh.test/");
     simbrowser::NavigateOptions loading;
     loading.completeDocuments = false;
     b.Navigate(loading);
@@ -173,6 +176,22 @@ TEST_F(MetadataPages, RefreshDuringAPageWaitsForTheNextOne) {
     EXPECT_EQ(1u, StoredForce());
     b.Top().SetComplete();
     ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(0u, service.Connections());          // the running page kept its cards
+    EXPECT_TRUE(b.Top().BodyChildren().empty());
+    ASSERT_EQ(1u, NavigateAndWait());              // the next page fetches
+    EXPECT_EQ(1u, service.Connections());
+    EXPECT_TRUE(HasBothScripts(b.Top(), kStaticUrl, kFreshConfig));
+    EXPECT_EQ(0u, StoredForce());
+}
+
+TEST_F(MetadataPages, FetchThatRanNoHandlerLetsALaterFreshPageReadTheCache) {
+    SetDword(HKEY_CURRENT_USER, L"Force Refresh", 1);
+    SetString(HKEY_LOCAL_MACHINE, L"Selector Selector Host", L"localhost");  // no conversation
+    simbrowser::SimBrowser& b = Open();
+    ASSERT_EQ(1u, NavigateAndWait());
+    EXPECT_TRUE(b.Top().BodyChildren().empty());  // nothing was read on this page
+    SetDword(HKEY_CURRENT_USER, L"Force Refresh", 0);  // another window's fetch succeeded
+    ASSERT_EQ(1u, NavigateAndWait());
     EXPECT_TRUE(HasBothScripts(b.Top()));
 }
 
@@ -199,21 +218,15 @@ TEST_F(MetadataPages, ObjectReleasedDuringASlowConversationEndsCleanly) {
 // Fires the top-level DocumentComplete from inside whatever wait dispatches sent messages.
 class EventDuringWait {
 public:
-    explicit EventDuringWait(simbrowser::SimBrowser& browser) : browser(browser) {
-        WNDCLASSW type = {};
-        type.lpfnWndProc = &EventDuringWait::Procedure;
-        type.hInstance = ::GetModuleHandleW(nullptr);
-        type.lpszClassName = L"BrimwellEventDuringWait";
-        ::RegisterClassW(&type);
-        window = ::CreateWindowW(type.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 type.hInstance, nullptr);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~EventDuringWait() { ::DestroyWindow(window); }
+    explicit EventDuringWait(simbrowser::SimBrowser& browser)
+        : window([this, &browser] {
+              browser.FireDocumentComplete(browser.Top());
+              fired = true;
+          }) {}
 
     // Sends the event from another thread after delayMs; the send returns once it has run.
     std::thread SendAfter(DWORD delayMs) {
-        HWND target = window;
+        HWND target = window.Handle();
         return std::thread([target, delayMs] {
             ::Sleep(delayMs);
             ::SendMessageW(target, WM_APP, 0, 0);
@@ -222,16 +235,7 @@ public:
     bool fired = false;
 
 private:
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
-        if (message != WM_APP) return ::DefWindowProcW(hwnd, message, w, l);
-        auto* self = reinterpret_cast<EventDuringWait*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        self->browser.FireDocumentComplete(self->browser.Top());
-        self->fired = true;
-        return 0;
-    }
-
-    simbrowser::SimBrowser& browser;
-    HWND window = nullptr;
+    AppMessageWindow window;
 };
 
 TEST_F(MetadataPages, EventsDuringTheDetachWaitStartNothing) {

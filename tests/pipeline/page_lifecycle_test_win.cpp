@@ -101,11 +101,27 @@ TEST_F(PageLifecycle, DetachDisconnectsWindowSinksSoLaterOnloadStartsNothing) {
     Detach();
     EXPECT_EQ(0u, b.Top().WindowSinkCount());
     b.Top().SetComplete();
-    b.FireWindowLoad(b.Top());
-    addon.Reset();  // no sink may call back into a destroyed object either
-    b.FireWindowLoad(b.Top());
+    EXPECT_TRUE(b.FireWindowLoad(b.Top()).empty());
     EXPECT_EQ(before, StartedWorkerCount());
-    EXPECT_EQ(lockBefore, pipeline::ModuleLockCount());
+}
+
+TEST_F(PageLifecycle, SinkThatOutlivesItsObjectNoLongerCallsIt) {
+    simbrowser::SimBrowser& b = Open();
+    ASSERT_EQ(1u, NavigateAndWait());
+    b.Top().SetReadyState(L"interactive");
+    b.FireDownloadBegin();
+    // Moving to a site that is not a browser leaves the window's sink connected.
+    win::ComPtr<IHTMLDocument2> notABrowser = b.Top().Document();
+    ASSERT_EQ(S_OK, addon->SetSite(notABrowser.Get()));
+    const std::size_t before = StartedWorkerCount();
+    addon.Reset();
+    ASSERT_EQ(lockBefore, pipeline::ModuleLockCount());  // the object is gone
+    ASSERT_EQ(1u, b.Top().WindowSinkCount());
+    b.Top().SetComplete();
+    // A sink without its object answers E_UNEXPECTED and calls nothing.
+    EXPECT_EQ(std::vector<HRESULT>{E_UNEXPECTED}, b.FireWindowLoad(b.Top()));
+    b.ReleaseWindowConnections(b.Top());  // its last release reports to nobody either
+    EXPECT_EQ(before, StartedWorkerCount());
 }
 
 TEST_F(PageLifecycle, DownloadOfACompleteDocumentAttachesNothing) {
@@ -191,6 +207,46 @@ TEST_F(PageLifecycle, UnreachableFramesAreSkippedAndTheWalkGoesOn) {
     EXPECT_TRUE(HasBothScripts(last));
 }
 
+struct WalkCodeCase {
+    const char* name;
+    bool onFrame;  // the rules belong to the frame's page, else to the top page
+    std::vector<simbrowser::FailureRule> rules;
+    std::size_t queryService;  // the frame's document reached through its browser
+};
+
+// S_FALSE with the result handed out: the walk goes on where only a failure stops it, and
+// takes the frame's browser where exactly S_OK is required of the frame's document.
+const WalkCodeCase kWalkCodes[] = {
+    {"frames collection", false, {{Op::kGetFrames, S_FALSE, L""}}, 0},
+    {"frame count", false, {{Op::kFramesGetLength, S_FALSE, L""}}, 0},
+    {"frame", false, {{Op::kFramesItem, S_FALSE, L""}}, 0},
+    {"frame document", true, {{Op::kWindowGetDocument, S_FALSE, L""}}, 0},
+    {"frame document after a denial", true,
+     {{Op::kWindowGetDocument, E_ACCESSDENIED, L"", 0, 1},
+      {Op::kWindowGetDocument, S_FALSE, L""}}, 1},
+};
+
+TEST_F(PageLifecycle, WalkTellsSFalseFromSOkOnlyWhereTheRuleSaysExactly) {
+    for (const WalkCodeCase& c : kWalkCodes) {
+        SCOPED_TRACE(c.name);
+        simbrowser::SimBrowser& b = Open();
+        Page& frame = b.Top().AddFrame(L"http://f.example.com/");
+        Page& failing = c.onFrame ? frame : b.Top();
+        for (const simbrowser::FailureRule& rule : c.rules) failing.Fail(rule);
+        ASSERT_EQ(1u, NavigateAndWait());
+        EXPECT_EQ(c.queryService, frame.CallCount(Op::kQueryService));
+        EXPECT_TRUE(HasBothScripts(frame));
+        Detach();
+    }
+}
+
+TEST_F(PageLifecycle, LocationAnsweredWithSFalseLeavesThePageSchemeAsItWas) {
+    simbrowser::SimBrowser& b = Open(L"https://secure.example.com/");
+    b.Top().Fail(Op::kGetLocationUrl, S_FALSE);
+    ASSERT_EQ(1u, NavigateAndWait());
+    EXPECT_TRUE(HasBothScripts(b.Top(), kStaticUrl));
+}
+
 TEST_F(PageLifecycle, EventsWithoutUsableArgumentsChangeNothing) {
     simbrowser::SimBrowser& b = Open();
     const std::size_t before = StartedWorkerCount();
@@ -245,18 +301,42 @@ TEST(AddonObject, AnswersItsInterfacesAndHoldsAModuleLock) {
     EXPECT_EQ(before, pipeline::ModuleLockCount());
 }
 
-TEST_F(PageLifecycle, EventSinkHasItsOwnIdentityAndSiteIsKept) {
+TEST_F(PageLifecycle, EventSinkHasItsOwnIdentityAndCountsForTheObject) {
     simbrowser::SimBrowser& b = Open();
-    EXPECT_EQ(1u, b.EventSinkCount());
+    win::ComPtr<IDispatch> sink;
+    {
+        const std::vector<win::ComPtr<IDispatch>> sinks = b.EventSinks();
+        ASSERT_EQ(1u, sinks.size());
+        sink = sinks[0];
+    }
+    win::ComPtr<IUnknown> sinkIdentity, objectIdentity;
+    ASSERT_EQ(S_OK, sink->QueryInterface(IID_IUnknown, sinkIdentity.PutVoid()));
+    ASSERT_EQ(S_OK, addon->QueryInterface(IID_IUnknown, objectIdentity.PutVoid()));
+    EXPECT_NE(sinkIdentity.Get(), objectIdentity.Get());
+    for (const IID* iid : {&DIID_DWebBrowserEvents2, &IID_IDispatch, &IID_IUnknown}) {
+        win::ComPtr<IUnknown> same;
+        EXPECT_EQ(S_OK, sink->QueryInterface(*iid, same.PutVoid()));
+        EXPECT_EQ(static_cast<IUnknown*>(sink.Get()), same.Get());
+    }
+    win::ComPtr<IUnknown> none;
+    EXPECT_EQ(E_NOINTERFACE, sink->QueryInterface(IID_IObjectWithSite, none.PutVoid()));
+
     win::ComPtr<IWebBrowser2> site;
     ASSERT_EQ(S_OK, addon->GetSite(IID_IWebBrowser2, site.PutVoid()));
     EXPECT_TRUE(win::SameComObject(site.Get(), b.Top().Browser().Get()));
-    EXPECT_EQ(lockBefore + 1, pipeline::ModuleLockCount());
     Detach();
     EXPECT_EQ(0u, b.EventSinkCount());
     void* out = reinterpret_cast<void*>(0xdeadbeef);
     EXPECT_EQ(E_FAIL, addon->GetSite(IID_IUnknown, &out));
     EXPECT_EQ(nullptr, out);
+
+    // The sink's references are the object's: holding only the sink keeps the object alive.
+    sinkIdentity.Reset();
+    objectIdentity.Reset();
+    addon.Reset();
+    EXPECT_EQ(lockBefore + 1, pipeline::ModuleLockCount());
+    sink.Reset();
+    EXPECT_EQ(lockBefore, pipeline::ModuleLockCount());
 }
 
 TEST_F(PageLifecycle, NewSiteWhileSubscribedMovesTheSubscription) {

@@ -51,6 +51,11 @@ const FailureCase kFailures[] = {
     {"text refused", Rule(Op::kPutText, E_FAIL), kConfigNoText},
     {"type refused", Rule(Op::kPutType, E_FAIL), kConfigNoType},
     {"first append fails", Rule(Op::kAppendChild, E_FAIL, L"", 0, 1), kStaticOnly},
+    // S_FALSE with the result: only the steps that require exactly S_OK stop.
+    {"static element with S_FALSE", Rule(Op::kCreateElement, S_FALSE, L"script"), kBoth},
+    {"configuration element with S_FALSE", Rule(Op::kCreateElement, S_FALSE, L"SCRIPT"),
+     kUntouched},
+    {"attribute set with S_FALSE", Rule(Op::kSetAttribute, S_FALSE), kBoth},
 };
 
 class ScriptInjection : public ::testing::Test {
@@ -122,6 +127,27 @@ TEST_F(ScriptInjection, ExistingStaticScriptCountsOnlyWhenItsSourceIsEqual) {
     EXPECT_TRUE(HasBothScripts(other.Top()));
     Inject(other.Top());  // the page now holds the static script: nothing more
     EXPECT_EQ(2u, other.Top().BodyChildren().size());
+}
+
+TEST_F(ScriptInjection, EarlierInjectionIsSeenOnlyThroughExactlySOk) {
+    const struct {
+        const char* name;
+        Op op;
+        bool injected;  // the check was passed over
+    } cases[] = {
+        {"count", Op::kCollectionGetLength, true},
+        {"element", Op::kCollectionItem, true},
+        {"source", Op::kGetSrc, false},  // only a failure passes the element over
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        simbrowser::SimBrowser browser(L"http://www.example.com/");
+        browser.Top().AddScript(kStaticUrl);
+        browser.Top().Fail(c.op, S_FALSE);
+        Inject(browser.Top());
+        EXPECT_EQ(c.injected, HasBothScripts(browser.Top()));
+        EXPECT_EQ(c.injected ? 2u : 0u, browser.Top().BodyChildren().size());
+    }
 }
 
 TEST_F(ScriptInjection, HostsThatMatchNothingGetNothing) {

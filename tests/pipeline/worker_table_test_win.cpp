@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tests/pipeline/app_message_window_win.h"
+
 namespace {
 
 WorkerThread Start(std::function<void()> body) {
@@ -52,6 +54,43 @@ TEST(WorkerTable, UnloadWaitsForManyThreadsAndTerminatesOnlyStuckOnes) {
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(stuck.stopEvent.get(), 0));
     ::CloseHandle(never);
     EXPECT_EQ(0u, StopAllWorkers(100));  // nothing left running
+}
+
+TEST(WorkerTable, UnloadStepOnAWorkerNeitherWaitsForNorEndsThatWorker) {
+    // The library's last reference can go on a worker: the unload step then runs there.
+    HANDLE entered = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> returned{false};
+    std::atomic<std::size_t> terminated{99};
+    WorkerThread self = Start([&] {
+        ::WaitForSingleObject(entered, INFINITE);
+        terminated = StopAllWorkers(1000);
+        returned = true;
+    });
+    ::SetEvent(entered);
+    const ULONGLONG start = ::GetTickCount64();
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(self.handle.get(), 5000));
+    EXPECT_LT(::GetTickCount64() - start, 500u);
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(0u, terminated.load());
+    ::CloseHandle(entered);
+}
+
+TEST(WorkerTable, UnloadWaitEndsOnTimeWhileMessagesKeepArriving) {
+    HANDLE never = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    WorkerThread stuck = Start([never] { ::WaitForSingleObject(never, INFINITE); });
+    // Each message handled posts the next, for four seconds.
+    const ULONGLONG floodEnds = ::GetTickCount64() + 4000;
+    pipeline_test::AppMessageWindow* self = nullptr;
+    pipeline_test::AppMessageWindow flood([&] {
+        if (::GetTickCount64() < floodEnds) self->Post();
+    });
+    self = &flood;
+    flood.Post();
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(1u, StopAllWorkers(500));
+    EXPECT_LT(::GetTickCount64() - start, 2000u);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(stuck.handle.get(), 2000));
+    ::CloseHandle(never);
 }
 
 }  // namespace

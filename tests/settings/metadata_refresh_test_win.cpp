@@ -195,12 +195,23 @@ TEST_F(FreshCache, UnreadableTextGivesAnEmptyModelWithoutAnException) {
     EXPECT_EQ(0, fetches);
 }
 
-TEST_F(FreshCache, StaleCacheMarksTheModelLoadedAndFetches) {
-    settings.metadataCacheText = L"{";
+TEST_F(FreshCache, StaleCacheMarksTheModelLoadedOnlyWhenAHandlerRan) {
+    settings.metadataCacheText = kCachedText;
     settings.forceRefresh = 1;
+    // Shutting down, a host that is not an address, or a failed setup: no handler runs.
     EXPECT_EQ(0, EnsureMetadataCurrent(settings, state, [this] { ++fetches; }, kNow));
     EXPECT_EQ(1, fetches);
-    EXPECT_EQ(1u, state.modelLoaded);
+    EXPECT_EQ(0u, state.modelLoaded);
+    EXPECT_EQ(1, Ensure());  // so a fresh cache is still read on a later page
+    EXPECT_EQ(1u, state.model.Sites().count("old.test"));
+
+    state = MetadataState();
+    settings.forceRefresh = 1;
+    settings.metadataCacheText = L"{";
+    EXPECT_EQ(0, EnsureMetadataCurrent(settings, state, [this] {
+        try { OnSelectorNoReply(settings, state, roots); } catch (...) {}
+    }, kNow));
+    EXPECT_EQ(1u, state.modelLoaded);  // the handler ran, though the text was unreadable
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // The shared slots of every hand-built vtable: IUnknown forwarded, the rest E_NOTIMPL.
 #include "tools/simbrowser/com_table_win.h"
 
+#include <atomic>
+
 namespace simbrowser {
 namespace {
+
+std::atomic<std::size_t> liveObjects{0};
 
 HRESULT PartQueryInterface(ComPart* part, REFIID iid, void** out) {
     return part->owner->QueryInterface(iid, out);
@@ -18,6 +22,20 @@ HRESULT NotImplemented(ComPart*) {
 }
 
 }  // namespace
+
+HRESULT& PendingSuccessCode() {
+    thread_local HRESULT code = S_OK;
+    return code;
+}
+
+std::size_t LiveComObjects() { return liveObjects.load(); }
+
+ComObject::ComObject() { ++liveObjects; }
+
+ComObject::~ComObject() {
+    if (marshaler) marshaler->Release();
+    --liveObjects;
+}
 
 HRESULT ComObject::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;

@@ -22,6 +22,13 @@ namespace simbrowser {
 
 class ComObject;
 
+// A success code other than S_OK that the call running on this thread answers once its work
+// is done (failure injection sets it; see FailureRule).
+HRESULT& PendingSuccessCode();
+
+// Simulated objects alive in the process.
+std::size_t LiveComObjects();
+
 // What a client holds as an interface pointer: the vtable, then the object that serves it.
 struct ComPart {
     const void* const* vtbl;
@@ -42,10 +49,8 @@ public:
     virtual std::recursive_mutex* CallLock() { return nullptr; }
 
 protected:
-    ComObject() = default;
-    virtual ~ComObject() {
-        if (marshaler) marshaler->Release();
-    }
+    ComObject();
+    virtual ~ComObject();
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
@@ -111,7 +116,11 @@ struct Forward<C, HRESULT (C::*)(A...), method> {
         if (std::recursive_mutex* lock = part->owner->CallLock())
             hold = std::unique_lock<std::recursive_mutex>(*lock);
         try {
-            return (static_cast<C*>(part->owner)->*method)(args...);
+            PendingSuccessCode() = S_OK;
+            HRESULT hr = (static_cast<C*>(part->owner)->*method)(args...);
+            if (hr == S_OK) hr = PendingSuccessCode();
+            PendingSuccessCode() = S_OK;
+            return hr;
         } catch (const std::bad_alloc&) {  // no exception crosses a COM entry point
             return E_OUTOFMEMORY;
         } catch (...) {

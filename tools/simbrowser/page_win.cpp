@@ -114,6 +114,10 @@ std::size_t Page::WindowSinkCount() const {
     return windowEvents->SinkCount();
 }
 
+std::vector<win::ComPtr<IDispatch>> Page::WindowSinks() const {
+    return windowEvents->Sinks();
+}
+
 void Page::Adopt(ElementObject* element) {
     created.emplace_back(element);
 }

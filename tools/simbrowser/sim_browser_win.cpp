@@ -26,11 +26,13 @@ VARIANTARG Dispatch(IDispatch* value) {
     return arg;
 }
 
-void Broadcast(const std::vector<win::ComPtr<IDispatch>>& sinks, DISPID dispid,
-               DISPPARAMS* params) {
+std::vector<HRESULT> Broadcast(const std::vector<win::ComPtr<IDispatch>>& sinks, DISPID dispid,
+                               DISPPARAMS* params) {
+    std::vector<HRESULT> answers;
     for (const auto& sink : sinks)
-        sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params, nullptr,
-                     nullptr, nullptr);
+        answers.push_back(sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                       params, nullptr, nullptr, nullptr));
+    return answers;
 }
 
 void MarkLoading(Page& page) {
@@ -151,11 +153,11 @@ void SimBrowser::FireEvent(DISPID dispid, DISPPARAMS* params) {
 }
 
 // onload carries the event object; the simulation has none and passes a null one.
-void SimBrowser::FireWindowLoad(Page& page) {
+std::vector<HRESULT> SimBrowser::FireWindowLoad(Page& page) {
     VARIANTARG args[1] = {Dispatch(nullptr)};
     DISPPARAMS params{args, nullptr, 1, 0};
     journal.RecordEvent(DISPID_HTMLWINDOWEVENTS2_ONLOAD, &page, page.Url());
-    Broadcast(page.WindowEvents().Sinks(), DISPID_HTMLWINDOWEVENTS2_ONLOAD, &params);
+    return Broadcast(page.WindowEvents().Sinks(), DISPID_HTMLWINDOWEVENTS2_ONLOAD, &params);
 }
 
 void SimBrowser::ReleaseWindowConnections(Page& page) {
@@ -165,5 +167,11 @@ void SimBrowser::ReleaseWindowConnections(Page& page) {
 std::size_t SimBrowser::EventSinkCount() const {
     return top->BrowserEvents().SinkCount();
 }
+
+std::vector<win::ComPtr<IDispatch>> SimBrowser::EventSinks() const {
+    return top->BrowserEvents().Sinks();
+}
+
+std::size_t LiveObjectCount() { return LiveComObjects(); }
 
 }  // namespace simbrowser

@@ -76,6 +76,9 @@ struct FiredEvent {
 
 // Makes an operation of one page answer `result` instead of doing its work. With S_OK an
 // operation that hands out an object succeeds with none (a null pointer or an empty VARIANT).
+// Another success code (S_FALSE) lets the operation do its work and hand out what it has,
+// then answers that code instead of S_OK, as a browser may; QueryInterface rules (which can
+// only fail) answer their result without an interface.
 struct FailureRule {
     Op op;
     HRESULT result;
@@ -163,6 +166,7 @@ public:
     win::ComPtr<IHTMLDocument2> Document() const;
     win::ComPtr<IHTMLWindow2> Window() const;
     std::size_t WindowSinkCount() const;
+    std::vector<win::ComPtr<IDispatch>> WindowSinks() const;  // as the window holds them
 
     // Internal plumbing of the simulated objects.
     Journal& GetJournal() const { return *journal; }
@@ -249,12 +253,14 @@ public:
     void FireDownloadBegin();
     // Any DWebBrowserEvents2 event with the caller's own arguments (null URLs, odd types).
     void FireEvent(DISPID dispid, DISPPARAMS* params);
-    // onload (1003) to the HTMLWindowEvents2 sinks of the page's window.
-    void FireWindowLoad(Page& page);
+    // onload (1003) to the HTMLWindowEvents2 sinks of the page's window; each sink's answer.
+    std::vector<HRESULT> FireWindowLoad(Page& page);
     // The window drops all its connections, releasing the sinks.
     void ReleaseWindowConnections(Page& page);
 
     std::size_t EventSinkCount() const;
+    // The sinks advised on the top-level browser's DWebBrowserEvents2, as the browser holds them.
+    std::vector<win::ComPtr<IDispatch>> EventSinks() const;
     std::vector<FiredEvent> FiredEvents() const { return journal.Events(); }
     std::vector<Call> Calls() const { return journal.Calls(); }
     void ClearJournal() { journal.Clear(); }
@@ -272,5 +278,9 @@ private:
     std::shared_ptr<std::recursive_mutex> treeLock;
     std::unique_ptr<Page> top;
 };
+
+// Simulated COM objects alive in the process, of every browser: 0 once all browsers are gone
+// and nobody holds a reference any more.
+std::size_t LiveObjectCount();
 
 }  // namespace simbrowser

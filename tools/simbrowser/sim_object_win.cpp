@@ -46,7 +46,15 @@ bool SimObject::Enter(Op op, HRESULT& result, const std::wstring& tag) {
     }
     Journal& journal = page->GetJournal();
     journal.Record(op, page);
-    return !journal.Injected(op, page, tag, &result);
+    HRESULT injected = S_OK;
+    if (!journal.Injected(op, page, tag, &injected)) return true;
+    const bool query = op == Op::kQueryScriptElement || op == Op::kQueryDomNode;
+    if (SUCCEEDED(injected) && injected != S_OK && !query) {
+        PendingSuccessCode() = injected;  // the work is done, then this code is answered
+        return true;
+    }
+    result = injected;
+    return false;
 }
 
 HRESULT CopyText(const std::wstring& text, BSTR* out) {
