@@ -41,10 +41,7 @@ void AddPatterns(std::string_view sitesText, const std::string& ruleId, Metadata
         std::string::size_type urn = pattern.find("urn:");
         if (urn != std::string::npos) {  // only such fields are trimmed
             pattern.erase(urn, 4);
-            std::string_view trimmed = TrimSpaces(pattern);
-            std::string::size_type lead = trimmed.data() - pattern.data();
-            pattern.erase(lead + trimmed.size());
-            pattern.erase(0, lead);
+            pattern = std::string(TrimSpaces(pattern));  // all spaces: the empty pattern
         }
         model.RuleIdsOf(std::move(pattern)).insert(ruleId);
     }
