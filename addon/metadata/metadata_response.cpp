@@ -10,6 +10,7 @@
 #include <tinyxml.h>
 
 #include "addon/metadata/text_fields.h"
+#include "addon/metadata/xml_bounds.h"
 
 namespace {
 
@@ -130,10 +131,10 @@ ReplyReading BuildModelFromResponse(std::string& responseText, const std::string
                                     MetadataModel& model) {
     TiXmlDocument document;
     document.SetTabSize(0);  // no row and column for every node: nobody reads them
-    document.Parse(responseText.c_str());
+    const bool parsed = ParseWithinReplyBounds(document, responseText);
     model.Clear();  // the old model is gone whatever the reply holds
     responseText.clear();
-    const TiXmlElement* root = document.Error() ? nullptr : document.RootElement();
+    const TiXmlElement* root = !parsed || document.Error() ? nullptr : document.RootElement();
     if (!root)
         return kReplyUnreadable;
     for (const TiXmlElement* card = root->FirstChildElement(); card;

@@ -52,8 +52,18 @@ rule ids: 7
 configuration: cfg(\"rids\":[\"7\"],\"7:datasets\":\"a,b\",\"7:x\":\"say \\\"hi\\\" \\u003c/script>\") // \${1}
 " "${out}")
 
-foreach(bad cut_reply.xml missing.xml)
-  run_tool(code out err ${DATA}/${bad})
+# One good card, then nesting far deeper than any reply: refused, not parsed into a crash.
+file(READ ${DATA}/reply.xml good)
+string(FIND "${good}" "</cards>" end)
+string(SUBSTRING "${good}" 0 ${end} good)
+foreach(levels 20000 1000000)
+  string(REPEAT "<a>" ${levels} deep)
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/deep_${levels}.xml "${good}${deep}</cards>")
+endforeach()
+
+foreach(bad ${DATA}/cut_reply.xml ${DATA}/missing.xml ${CMAKE_CURRENT_BINARY_DIR}/deep_20000.xml
+            ${CMAKE_CURRENT_BINARY_DIR}/deep_1000000.xml)
+  run_tool(code out err ${bad})
   if(code EQUAL 0 OR NOT out STREQUAL "" OR NOT err MATCHES "^brimwell-inspect: [^\n]+\n$")
     message(FATAL_ERROR "${bad}: exit ${code}, stdout '${out}', stderr '${err}'")
   endif()
