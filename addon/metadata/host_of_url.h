@@ -74,7 +74,8 @@ std::basic_string<Char> HostOfUrl(const std::basic_string<Char>& url) {
     }
     if (start < end && url[start] == Char('[')) {
         typename Text::size_type close = url.find(Char(']'), start);
-        if (close >= end || (close + 1 < end && url[close + 1] != Char(':')))
+        if (close >= end || url.find(Char('['), start + 1) < close ||
+            (close + 1 < end && url[close + 1] != Char(':')))
             return Text();
         return url.substr(start, close + 1 - start);
     }

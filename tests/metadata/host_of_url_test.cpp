@@ -34,6 +34,7 @@ const UrlCase kUrls[] = {
     {"mailto:a\\b@example.com", "example.com"},                 // elsewhere a backslash is text
     {"http://[a@b]/", ""},                                      // "@" inside the brackets
     {"http://[::1]x/", ""},                                     // text after the literal
+    {"http://[[::1]/", ""},
     {"http://a]b.test/", ""},
     {"about:blank", "blank"},
     {"mailto:someone@example.com", "example.com"},
