@@ -5,9 +5,24 @@
 
 #include "tools/selector-standin/stop_event.h"
 
+namespace {
+
+// A stand-in runs while a thread owns the mutex: a claim that succeeds here proves none does.
+bool StandinRuns() {
+    HANDLE running = ::OpenMutexA(SYNCHRONIZE, FALSE, kStandinRunningMutexName);
+    if (!running) return false;
+    const DWORD claim = ::WaitForSingleObject(running, 0);
+    if (claim == WAIT_OBJECT_0 || claim == WAIT_ABANDONED) ::ReleaseMutex(running);
+    ::CloseHandle(running);
+    return claim == WAIT_TIMEOUT;
+}
+
+}  // namespace
+
 // Exit code 0 when a running stand-in was signalled, 1 when none is running.
 int main() {
-    HANDLE stop = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, kStandinStopEventName);
+    HANDLE stop = StandinRuns() ? ::OpenEventA(EVENT_MODIFY_STATE, FALSE, kStandinStopEventName)
+                                : nullptr;
     if (!stop) {
         std::fprintf(stderr, "selector-standin-stop: no selector stand-in is running\n");
         return 1;
