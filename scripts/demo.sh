@@ -49,17 +49,17 @@ demo=$(binary tools/demo/brimwell-demo.exe)
 
 prefix=$build/demo/wineprefix
 run() { scripts/wine-run.sh "$prefix" "$@"; }
-winpath() { WINEPREFIX=$prefix WINEDEBUG=-all winepath -w "$1" 2>/dev/null; }
+winpath() { run --x64 winepath -w "$1" 2>/dev/null; }
 
 step "creating a private Wine prefix"
 rm -rf "$prefix" "$prefix.lock"
-run cmd /c exit 0 || fail "the Wine prefix could not be created"
+run --x64 cmd /c exit 0 || fail "the Wine prefix could not be created"
 
 step "registering the add-on"
-run regsvr32 /s "$(winpath "$addon")" || fail "regsvr32 failed with exit code $?"
+run --x64 regsvr32 /s "$(winpath "$addon")" || fail "regsvr32 failed with exit code $?"
 settings='HKLM\Software\Veltrane\Brimwell'
 if [ -n "$port" ]; then
-  run reg add "$settings" /v "Selector Selector Port" /t REG_DWORD /d "$port" /f >/dev/null ||
+  run --x64 reg add "$settings" /v "Selector Selector Port" /t REG_DWORD /d "$port" /f >/dev/null ||
     fail "could not set the selector port"
 fi
 listen_port=${port:-31002}
@@ -69,7 +69,7 @@ bin=$prefix/drive_c/krestel/bin
 mkdir -p "$bin"
 cp "$standin" "$bin/krestel-ss.dll"
 cp "$cards" "$bin/cards.xml"
-run reg add 'HKLM\Software\Krestel' /v VELTRANE_BIN /t REG_SZ /d 'C:\krestel\bin' /f >/dev/null ||
+run --x64 reg add 'HKLM\Software\Krestel' /v VELTRANE_BIN /t REG_SZ /d 'C:\krestel\bin' /f >/dev/null ||
   fail "could not set VELTRANE_BIN"
 run "$switchhost" &
 runner=$!

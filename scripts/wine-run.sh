@@ -1,6 +1,13 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in a private prefix (first argument), creating the prefix
 # on first use. Headless, quiet, and never the user's own ~/.wine.
+#
+#   scripts/wine-run.sh PREFIX FILE [ARGS]             a program file, run as it was built
+#   scripts/wine-run.sh PREFIX --x64 BUILTIN [ARGS]    a Windows built-in (reg, cmd, cscript,
+#   scripts/wine-run.sh PREFIX --x86 BUILTIN [ARGS]    regsvr32, ...) of the named bitness
+#
+# A built-in must name its bitness: once the 32-bit Wine is installed, a bare `wine reg`
+# starts the 32-bit one, which sees the 32-bit registry view.
 set -euo pipefail
 prefix=$1; shift
 export WINEPREFIX=$prefix
@@ -9,17 +16,57 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
 
+wine64=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
+fail() { echo "wine-run: $*" >&2; exit 126; }
+[ -x "$wine64" ] || fail "the 64-bit Wine loader $wine64 is missing"
+
+# The machine field of a PE file's COFF header: x64, x86, or empty for anything else.
+pe_machine() {
+  local offset machine
+  offset=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$offset" ] || return 0
+  machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  case "$machine" in 8664) echo x64 ;; 014c) echo x86 ;; esac
+}
+
+# A prefix made without the 32-bit Wine has no 32-bit built-ins: remake it when that changes.
+kind=win64
+[ -x "$wine32" ] && kind=wow64
+
 # Several tests may start at once: only one creates the prefix.
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-if [ ! -f "$prefix/.brimwell-ready" ]; then
+if [ "$(cat "$prefix/.brimwell-ready" 2>/dev/null)" != "$kind" ]; then
   rm -rf "$prefix"
-  wineboot -i >/dev/null 2>&1
+  "$wine64" wineboot.exe -i >/dev/null 2>&1
   wineserver -w
-  touch "$prefix/.brimwell-ready"
+  echo "$kind" >"$prefix/.brimwell-ready"
 fi
 flock -u 9
 exec 9>&-
 
-exec wine "$@"
+case "$1" in
+  --x64|--x86)
+    bitness=${1#--}; name=${2:?"wine-run: $1 needs the name of a built-in"}; shift 2
+    name=${name%.exe}
+    if [ "$bitness" = x64 ]; then
+      folder=system32 loader=$wine64
+    else
+      [ "$kind" = wow64 ] || fail "32-bit built-ins need the 32-bit Wine (wine32:i386)"
+      folder=syswow64 loader=$wine32
+    fi
+    file=$prefix/drive_c/windows/$folder/$name.exe
+    [ -f "$file" ] || fail "no built-in $name.exe in $folder"
+    [ "$(pe_machine "$file")" = "$bitness" ] || fail "$folder\\$name.exe is not an $bitness program"
+    exec "$loader" "C:\\windows\\$folder\\$name.exe" "$@" ;;
+esac
+
+[ -f "$1" ] || fail "$1 is not a program file (a built-in needs --x64 or --x86)"
+case "$(pe_machine "$1")" in
+  x64) exec "$wine64" "$@" ;;
+  x86) [ "$kind" = wow64 ] || fail "$1 is a 32-bit program and needs the 32-bit Wine (wine32:i386)"
+       exec "$wine32" "$@" ;;
+  *) fail "$1 is neither an x64 nor an x86 Windows program" ;;
+esac

@@ -9,7 +9,4 @@ namespace testing_addon {
 // drive when it is a Unix path.
 std::wstring BuiltLibraryPath();
 
-// Runs a command line, waits for it and returns its exit code (or -1 when it cannot start).
-long RunAndWait(const std::wstring& commandLine);
-
 }  // namespace testing_addon

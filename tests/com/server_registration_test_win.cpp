@@ -11,11 +11,14 @@
 #include "addon/metadata/registration_defaults.h"
 #include "addon/win/unique_handle.h"
 #include "tests/com/addon_library_path_win.h"
+#include "tests/com/builtin_program_win.h"
 #include "tests/com/import_hook_win.h"
 #include "tests/com/registry_dump_win.h"
 
 namespace {
 
+using testing_addon::kOwnBitness;
+using testing_addon::RunBuiltin;
 using testing_registry::KeyExists;
 using testing_registry::ReadDword;
 using testing_registry::Tree;
@@ -59,7 +62,7 @@ protected:
         ::RemoveDirectoryW(folder.c_str());
     }
     static long Regsvr32(const std::wstring& options) {
-        return testing_addon::RunAndWait(L"regsvr32.exe /s " + options + L"\"" + library + L"\"");
+        return RunBuiltin(kOwnBitness, L"regsvr32", L"/s " + options + L"\"" + library + L"\"");
     }
 
     // Everything both scripts and the type library registration write, as one listing.
@@ -198,8 +201,8 @@ TEST_F(ServerRegistration, UnregisteringRemovesEverythingButTheSharedParents) {
 }
 
 TEST_F(ServerRegistration, Regsvr32ExitCodesTellWhatWentWrong) {
-    EXPECT_EQ(3, testing_addon::RunAndWait(L"regsvr32.exe /s \"" + folder + L"\\missing.dll\""));
-    EXPECT_EQ(4, testing_addon::RunAndWait(L"regsvr32.exe /s kernel32.dll"));
+    EXPECT_EQ(3, RunBuiltin(kOwnBitness, L"regsvr32", L"/s \"" + folder + L"\\missing.dll\""));
+    EXPECT_EQ(4, RunBuiltin(kOwnBitness, L"regsvr32", L"/s kernel32.dll"));
 }
 
 // The thread locale of every registry key the library opens or creates while it registers.
@@ -279,7 +282,7 @@ TEST_F(ServerRegistration, MalformedScriptFailsRegistrationAndChangesNothing) {
     ASSERT_TRUE(::CopyFileW(library.c_str(), broken.c_str(), FALSE));
     // The module script (applied first) is intact; the class script is not.
     ASSERT_TRUE(ReplaceScript(broken, 102, "HKCR\r\n{\r\n\tbrimwelladdon.BrimwellBHO.1 = s 'open\r\n"));
-    EXPECT_EQ(5, testing_addon::RunAndWait(L"regsvr32.exe /s \"" + broken + L"\""));
+    EXPECT_EQ(5, RunBuiltin(kOwnBitness, L"regsvr32", L"/s \"" + broken + L"\""));
     EXPECT_EQ(Lines{}, Registered());
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kTypeLibKey));
     ::DeleteFileW(broken.c_str());
@@ -318,7 +321,7 @@ TEST_F(ServerRegistration, MenuScriptForcesARefreshThroughTheScriptHost) {
         out << body << "WScript.Quit(" << kScriptSucceeded << ");\n";
     }
     SetDword(HKEY_CURRENT_USER, kSettings, L"Force Refresh", 0);
-    EXPECT_EQ(kScriptSucceeded, testing_addon::RunAndWait(L"cscript.exe //nologo \"" + script + L"\""));
+    EXPECT_EQ(kScriptSucceeded, RunBuiltin(kOwnBitness, L"cscript", L"//nologo \"" + script + L"\""));
     EXPECT_EQ(1, ReadDword(HKEY_CURRENT_USER, kSettings, L"Force Refresh"));
     ::DeleteFileW(script.c_str());
 }
