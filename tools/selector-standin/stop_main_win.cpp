@@ -3,17 +3,18 @@
 
 #include <cstdio>
 
+#include "addon/win/unique_handle.h"
 #include "tools/selector-standin/stop_event.h"
 
 namespace {
 
 // A stand-in runs while a thread owns the mutex: a claim that succeeds here proves none does.
 bool StandinRuns() {
-    HANDLE running = ::OpenMutexA(SYNCHRONIZE, FALSE, kStandinRunningMutexName);
+    win::UniqueHandleObject running(
+        ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kStandinRunningMutexName));
     if (!running) return false;
-    const DWORD claim = ::WaitForSingleObject(running, 0);
-    if (claim == WAIT_OBJECT_0 || claim == WAIT_ABANDONED) ::ReleaseMutex(running);
-    ::CloseHandle(running);
+    const DWORD claim = ::WaitForSingleObject(running.Get(), 0);
+    if (claim == WAIT_OBJECT_0 || claim == WAIT_ABANDONED) ::ReleaseMutex(running.Get());
     return claim == WAIT_TIMEOUT;
 }
 
