@@ -1,7 +1,8 @@
 // Fuzzes the configuration text: for any matched rules it is one script statement whose
 // object literal holds exactly "rids" (the ids in order) and one "id:key" entry per key, each
-// string literal decoding to exactly the bytes given, with no raw character that could end
-// the literal, the statement or the script element.
+// string literal reading as exactly the text given read as UTF-8 (a sequence that is not
+// UTF-8 as U+FFFD, a lone surrogate as itself), with no raw character that could end the
+// literal, the line, the statement or the script element.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,17 +18,56 @@ namespace {
 const std::string kPrefix = "var ZLVX_config ={";
 const std::string kSuffix = "};";
 
-void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+// One character of UTF-8 text read as a page reads it, following the well-formed byte
+// sequences of Unicode; a surrogate encoded on its own counts as that surrogate.
+struct Decoded {
+    char32_t code;       // 0xFFFD for a sequence that is not UTF-8
+    std::size_t length;  // bytes taken: an invalid sequence takes only what began a valid one
+    bool valid;
+};
+
+Decoded DecodeAt(const std::string& text, std::size_t at) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return {lead, 1, true};
+    struct Form { unsigned char first, last, secondLow, secondHigh; std::size_t length; };
+    static const Form kForms[] = {
+        {0xC2, 0xDF, 0x80, 0xBF, 2}, {0xE0, 0xE0, 0xA0, 0xBF, 3}, {0xE1, 0xEF, 0x80, 0xBF, 3},
+        {0xF0, 0xF0, 0x90, 0xBF, 4}, {0xF1, 0xF3, 0x80, 0xBF, 4}, {0xF4, 0xF4, 0x80, 0x8F, 4},
+    };
+    for (const Form& form : kForms) {
+        if (lead < form.first || lead > form.last) continue;
+        char32_t code = lead & (0xFF >> (form.length + 1));
+        for (std::size_t i = 1; i < form.length; ++i) {
+            const unsigned char next =
+                at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0;
+            const bool fits = i == 1 ? next >= form.secondLow && next <= form.secondHigh
+                                     : next >= 0x80 && next <= 0xBF;
+            if (!fits) return {0xFFFD, i, false};
+            code = code << 6 | (next & 0x3F);
+        }
+        return {code, form.length, true};
     }
+    return {0xFFFD, 1, false};
+}
+
+void AppendUnits(std::u16string& out, char32_t code) {
+    if (code < 0x10000) {
+        out += static_cast<char16_t>(code);
+    } else {
+        out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+        out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    }
+}
+
+// The UTF-16 text a page makes of UTF-8 text.
+std::u16string AsPageText(const std::string& text) {
+    std::u16string units;
+    for (std::size_t at = 0; at < text.size();) {
+        const Decoded c = DecodeAt(text, at);
+        AppendUnits(units, c.code);
+        at += c.length;
+    }
+    return units;
 }
 
 int HexDigit(char c) {
@@ -37,47 +77,44 @@ int HexDigit(char c) {
     return -1;
 }
 
-// A raw byte that may stand in the literal: not a control character, quote, backslash or "<",
-// and no UTF-8 line or paragraph separator starting here.
-bool AllowedRaw(const std::string& text, std::size_t at) {
-    const unsigned char c = static_cast<unsigned char>(text[at]);
-    if (c < 0x20 || c == '"' || c == '\\' || c == '<') return false;
-    return !(c == 0xE2 && text.compare(at, 2, "\xE2\x80") == 0 && at + 2 < text.size() &&
-             (text[at + 2] == '\xA8' || text[at + 2] == '\xA9'));
-}
-
-// Reads one double-quoted JavaScript string literal at `at`, giving its value as UTF-8 bytes
-// (escapes decoded, raw bytes kept). False when there is none or it could break out.
-bool ReadLiteral(const std::string& text, std::size_t& at, std::string& value) {
+// Reads one double-quoted JavaScript string literal at `at` as the page's text. False when
+// there is none, or when it holds a raw character that could end the literal, the line, the
+// statement or the script element, or a raw byte that is not UTF-8 or is a lone surrogate.
+bool ReadLiteral(const std::string& text, std::size_t& at, std::u16string& value) {
     static const std::string kSimple = "\"\\/bfnrtv", kMeaning = "\"\\/\b\f\n\r\t\v";
     value.clear();
     if (at >= text.size() || text[at] != '"') return false;
-    for (++at; at < text.size(); ++at) {
-        if (text[at] == '"') {
+    for (++at; at < text.size();) {
+        const char c = text[at];
+        if (c == '"') {
             ++at;
             return true;
         }
-        if (text[at] != '\\') {
-            if (!AllowedRaw(text, at)) return false;
-            value += text[at];
+        if (c != '\\') {
+            const Decoded raw = DecodeAt(text, at);
+            if (!raw.valid || (raw.code >= 0xD800 && raw.code < 0xE000) || raw.code < 0x20 ||
+                raw.code == '<' || raw.code == 0x2028 || raw.code == 0x2029)
+                return false;
+            AppendUnits(value, raw.code);
+            at += raw.length;
             continue;
         }
         if (++at == text.size()) return false;
         const std::size_t simple = kSimple.find(text[at]);
         if (text[at] == 'u') {
-            unsigned code = 0;
+            char16_t unit = 0;
             for (int i = 1; i <= 4; ++i) {
                 const int digit = at + i < text.size() ? HexDigit(text[at + i]) : -1;
                 if (digit < 0) return false;
-                code = code * 16 + static_cast<unsigned>(digit);
+                unit = static_cast<char16_t>(unit * 16 + digit);
             }
-            if (code >= 0xD800 && code < 0xE000) return false;  // half a pair: not a byte string
-            AppendUtf8(value, code);
-            at += 4;
+            value += unit;
+            at += 5;
         } else if (simple == std::string::npos) {
             return false;  // octal, \x or line continuations: never written
         } else {
-            value += kMeaning[simple];
+            value += static_cast<char16_t>(kMeaning[simple]);
+            ++at;
         }
     }
     return false;
@@ -90,10 +127,10 @@ bool Expect(const std::string& text, std::size_t& at, const std::string& token) 
 }
 
 // The object's members in text order; false unless the text is exactly the statement.
-bool ReadStatement(const std::string& text, std::vector<std::string>& ids,
-                   std::vector<std::pair<std::string, std::string>>& entries) {
+bool ReadStatement(const std::string& text, std::vector<std::u16string>& ids,
+                   std::vector<std::pair<std::u16string, std::u16string>>& entries) {
     std::size_t at = 0;
-    std::string value, name;
+    std::u16string value, name;
     if (!Expect(text, at, kPrefix + "\"rids\":[")) return false;
     while (text.compare(at, 1, "]") != 0) {
         if ((!ids.empty() && !Expect(text, at, ",")) || !ReadLiteral(text, at, value))
@@ -125,12 +162,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int keys = input.ConsumeIntegralInRange<int>(0, 4);
         for (int k = 0; k < keys; ++k) rule[Text(input)] = Text(input);
     }
-    std::vector<std::string> ids, expectedIds;
-    std::vector<std::pair<std::string, std::string>> entries, expectedEntries;
+    std::vector<std::u16string> ids, expectedIds;
+    std::vector<std::pair<std::u16string, std::u16string>> entries, expectedEntries;
     for (const RuleDataMap::value_type& rule : matched) {
-        expectedIds.push_back(rule.first);
+        expectedIds.push_back(AsPageText(rule.first));
         for (const RuleData::value_type& entry : rule.second)
-            expectedEntries.emplace_back(rule.first + ":" + entry.first, entry.second);
+            expectedEntries.emplace_back(AsPageText(rule.first) + u":" + AsPageText(entry.first),
+                                         AsPageText(entry.second));
     }
     const std::string text = ConfigurationText(kPrefix + "${1}" + kSuffix, matched);
     if (!ReadStatement(text, ids, entries) || ids != expectedIds || entries != expectedEntries)

@@ -1,6 +1,6 @@
 // Fuzzes the reading of a selector reply: the shape scan counts exactly what TinyXML's parse
-// meets, in every encoding, and every model read from a reply reads back to itself through
-// its cache text.
+// meets, in every encoding, and every model read from a reply decoded as the add-on decodes
+// it reads back to itself through its cache text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +9,8 @@
 
 #include "addon/metadata/cache_text.h"
 #include "addon/metadata/metadata_response.h"
+#include "addon/metadata/reply_text.h"
+#include "addon/metadata/utf8_text.h"
 #include "addon/metadata/xml_bounds.h"
 #include "tests/metadata/xml_tree_shape.h"
 
@@ -30,10 +32,13 @@ void CheckShape(const std::string& reply, TiXmlEncoding encoding) {
         std::abort();
 }
 
-void CheckRoundTrip(const std::string& reply) {
+std::string Windows1252(const std::string& bytes, const std::string&) {
+    return Utf8FromWindows1252(bytes);
+}
+
+void CheckRoundTrip(std::string text) {
     MetadataModel model;
     model.AddSite("old.test", "0");
-    std::string text = reply;
     const ReplyReading reading = BuildModelFromResponse(text, "1024", model);
     if (!text.empty() || (reading == kReplyUnreadable && !model.Empty())) std::abort();
     MetadataModel back;
@@ -48,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (TiXmlEncoding encoding :
              {TIXML_ENCODING_UNKNOWN, TIXML_ENCODING_UTF8, TIXML_ENCODING_LEGACY})
             CheckShape(reply, encoding);
-        CheckRoundTrip(reply);
+        const std::string text = ReplyTextAsUtf8(reply, Windows1252);  // as the add-on reads it
+        if (!IsUtf8(text)) std::abort();
+        CheckShape(text, TIXML_ENCODING_UTF8);
+        CheckRoundTrip(text);
     } catch (const std::bad_alloc&) {
         // exhausted memory may end a reading
     } catch (...) {
