@@ -1,8 +1,8 @@
 // Fuzzes the configuration text: for any matched rules it is one script statement whose
 // object literal holds exactly "rids" (the ids in order) and one "id:key" entry per key, each
 // string literal reading as exactly the text given read as UTF-8 (a sequence that is not
-// UTF-8 as U+FFFD, a lone surrogate as itself), with no raw character that could end the
-// literal, the line, the statement or the script element.
+// UTF-8 as U+FFFD, a lone surrogate as itself) and written in its one form: escaped exactly
+// where a raw character could end the literal, the line, the statement or the script element.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -77,11 +77,19 @@ int HexDigit(char c) {
     return -1;
 }
 
+// What a script literal in a page may not hold raw: what ends the literal, the line or the
+// script element, and a surrogate, which is not UTF-8 on its own.
+bool MustBeEscaped(char32_t code) {
+    return code < 0x20 || code == '"' || code == '\\' || code == '<' || code == 0x2028 ||
+           code == 0x2029 || (code >= 0xD800 && code < 0xE000);
+}
+
 // Reads one double-quoted JavaScript string literal at `at` as the page's text. False when
-// there is none, or when it holds a raw character that could end the literal, the line, the
-// statement or the script element, or a raw byte that is not UTF-8 or is a lone surrogate.
+// there is none, or when it is not the one literal of its text: a character that must be
+// escaped stands raw, a raw byte is not UTF-8, or an escape stands for a character that
+// needs none or is not in its short form (\" \\ \n \r \t, else \uXXXX).
 bool ReadLiteral(const std::string& text, std::size_t& at, std::u16string& value) {
-    static const std::string kSimple = "\"\\/bfnrtv", kMeaning = "\"\\/\b\f\n\r\t\v";
+    static const std::string kShort = "\"\\nrt", kMeaning = "\"\\\n\r\t";
     value.clear();
     if (at >= text.size() || text[at] != '"') return false;
     for (++at; at < text.size();) {
@@ -92,15 +100,13 @@ bool ReadLiteral(const std::string& text, std::size_t& at, std::u16string& value
         }
         if (c != '\\') {
             const Decoded raw = DecodeAt(text, at);
-            if (!raw.valid || (raw.code >= 0xD800 && raw.code < 0xE000) || raw.code < 0x20 ||
-                raw.code == '<' || raw.code == 0x2028 || raw.code == 0x2029)
-                return false;
+            if (!raw.valid || MustBeEscaped(raw.code)) return false;
             AppendUnits(value, raw.code);
             at += raw.length;
             continue;
         }
         if (++at == text.size()) return false;
-        const std::size_t simple = kSimple.find(text[at]);
+        const std::size_t simple = kShort.find(text[at]);
         if (text[at] == 'u') {
             char16_t unit = 0;
             for (int i = 1; i <= 4; ++i) {
@@ -108,10 +114,13 @@ bool ReadLiteral(const std::string& text, std::size_t& at, std::u16string& value
                 if (digit < 0) return false;
                 unit = static_cast<char16_t>(unit * 16 + digit);
             }
+            const bool hasShortForm =
+                unit < 0x80 && kMeaning.find(static_cast<char>(unit)) != std::string::npos;
+            if (!MustBeEscaped(unit) || hasShortForm) return false;
             value += unit;
             at += 5;
         } else if (simple == std::string::npos) {
-            return false;  // octal, \x or line continuations: never written
+            return false;  // \/, \b, \f, \v, octal, \x, line continuations: never written
         } else {
             value += static_cast<char16_t>(kMeaning[simple]);
             ++at;
