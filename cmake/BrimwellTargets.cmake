@@ -11,6 +11,11 @@ if(BRIMWELL_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzzers learn from the coverage of the code they drive, so every library is instrumented.
+if(BRIMWELL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # brimwell_library(name SOURCES ... [WINDOWS_SOURCES ...] [LIBS ...])
 function(brimwell_library name)
   cmake_parse_arguments(L "" "" "SOURCES;WINDOWS_SOURCES;LIBS" ${ARGN})

@@ -1,37 +1,82 @@
 #!/usr/bin/env bash
-# Builds the JSON parser's fuzz target in the fuzz preset and runs it for about a minute on a
-# copy of the seed corpus inside the build tree. Exits non-zero on any finding.
-# Environment: BRIMWELL_FUZZ_BUILD (build folder, default build/fuzz), FUZZ_SECONDS (default 60).
+# Builds the fuzz targets in the fuzz preset, then for each: replays its seed corpus and fuzzes
+# it for a fixed time on a copy of that corpus inside the build tree. Exits non-zero on any
+# finding, naming the target and where its crashing input was saved.
+#
+#   scripts/fuzz.sh                     every target for FUZZ_SECONDS (default 20) each
+#   scripts/fuzz.sh --long [SECONDS]    every target for SECONDS (default 600) each
+#   scripts/fuzz.sh [...] TARGET...     only these targets (names as in tests/fuzz/corpus)
+#
+# Environment: BRIMWELL_FUZZ_BUILD (build folder, default build/fuzz), FUZZ_SECONDS.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BRIMWELL_FUZZ_BUILD:-$repo/build/fuzz}
-seconds=${FUZZ_SECONDS:-60}
-target=json_parse_fuzzer
+seconds=${FUZZ_SECONDS:-20}
+all_targets=(json_parse xml_reply url_host configuration_text site_matching registrar_script
+             request_reader page_list)
+
+targets=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --long)
+      seconds=600
+      if [ $# -gt 1 ] && [[ $2 =~ ^[0-9]+$ ]]; then seconds=$2; shift; fi ;;
+    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    -*) echo "fuzz: unknown option $1" >&2; exit 2 ;;
+    *) targets+=("$1") ;;
+  esac
+  shift
+done
+[ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
+
+# Longest input and dictionary of each target; the rest share the defaults.
+max_len() {
+  case $1 in
+    xml_reply) echo 16384 ;;
+    json_parse|registrar_script|page_list) echo 8192 ;;
+    *) echo 4096 ;;
+  esac
+}
+dictionary() {
+  case $1 in
+    json_parse) echo tests/fuzz/json.dict ;;
+    xml_reply) echo tests/fuzz/xml.dict ;;
+    registrar_script) echo tests/fuzz/registrar.dict ;;
+  esac
+}
 
 cd "$repo"
 cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" --target "$target" -j2 >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]/%/_fuzzer}" >/dev/null
 
-work=$build/fuzz-runs/json_parse
-rm -rf "$work"
-mkdir -p "$work/corpus" "$work/artifacts"
-cp tests/fuzz/corpus/json_parse/* "$work/corpus/"
-log=$work/fuzz.log
+failed=()
+for name in "${targets[@]}"; do
+  work=$build/fuzz-runs/$name
+  rm -rf "$work"
+  mkdir -p "$work/corpus" "$work/artifacts"
+  cp "tests/fuzz/corpus/$name/"* "$work/corpus/"
+  log=$work/fuzz.log
+  dict=$(dictionary "$name")
+  status=0
+  "$build/tests/fuzz/${name}_fuzzer" "$work/corpus" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -malloc_limit_mb=1024 -max_len="$(max_len "$name")" \
+    ${dict:+-dict=$dict} -artifact_prefix="$work/artifacts/" -print_final_stats=1 \
+    >"$log" 2>&1 || status=$?
 
-status=0
-"$build/tests/fuzz/$target" "$work/corpus" -max_total_time="$seconds" -timeout=10 \
-  -rss_limit_mb=2048 -max_len=8192 -dict=tests/fuzz/json.dict \
-  -artifact_prefix="$work/artifacts/" -print_final_stats=1 >"$log" 2>&1 || status=$?
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  coverage=$( (grep -o 'cov: [0-9]*' "$log" || true) | tail -n 1 | cut -d' ' -f2)
+  features=$( (grep -o 'ft: [0-9]*' "$log" || true) | tail -n 1 | cut -d' ' -f2)
+  inputs=$(find "$work/corpus" -type f | wc -l)
+  findings=$(find "$work/artifacts" -type f | wc -l)
+  if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
+    tail -n 40 "$log" >&2
+    echo "fuzz: $name FAILED (exit $status, $findings finding(s) in $work/artifacts, log $log)"
+    failed+=("$name")
+    continue
+  fi
+  echo "fuzz: $name clean: ${runs:-?} runs in ${seconds}s, coverage ${coverage:-?} edges," \
+       "${features:-?} features, corpus $inputs inputs"
+done
 
-runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-coverage=$( (grep -o 'cov: [0-9]*' "$log" || true) | tail -n 1 | cut -d' ' -f2)
-inputs=$(find "$work/corpus" -type f | wc -l)
-findings=$(find "$work/artifacts" -type f | wc -l)
-
-if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
-  tail -n 40 "$log" >&2
-  echo "fuzz: json_parse FAILED (exit $status, $findings finding(s) in $work/artifacts, log $log)"
-  exit 1
-fi
-echo "fuzz: json_parse clean: ${runs:-?} runs in ${seconds}s, coverage ${coverage:-?}, corpus $inputs inputs"
+[ ${#failed[@]} -eq 0 ] || { echo "fuzz: findings in ${failed[*]}"; exit 1; }

@@ -10,6 +10,7 @@
 #include <tinyxml.h>
 
 #include "addon/metadata/text_fields.h"
+#include "addon/metadata/xml_bounds.h"
 
 namespace {
 
@@ -41,10 +42,7 @@ void AddPatterns(std::string_view sitesText, const std::string& ruleId, Metadata
         std::string::size_type urn = pattern.find("urn:");
         if (urn != std::string::npos) {  // only such fields are trimmed
             pattern.erase(urn, 4);
-            std::string_view trimmed = TrimSpaces(pattern);
-            std::string::size_type lead = trimmed.data() - pattern.data();
-            pattern.erase(lead + trimmed.size());
-            pattern.erase(0, lead);
+            pattern = std::string(TrimSpaces(pattern));  // all spaces: the empty pattern
         }
         model.RuleIdsOf(std::move(pattern)).insert(ruleId);
     }
@@ -135,10 +133,10 @@ ReplyReading BuildModelFromResponse(std::string& responseText, const std::string
     document.SetTabSize(0);  // no row and column for every node: nobody reads them
     // The reply has been decoded to UTF-8 already; a declaration naming another encoding
     // describes the bytes as they came, not this text.
-    document.Parse(responseText.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    const bool parsed = ParseWithinReplyBounds(document, responseText, TIXML_ENCODING_UTF8);
     model.Clear();  // the old model is gone whatever the reply holds
     responseText.clear();
-    const TiXmlElement* root = document.Error() ? nullptr : document.RootElement();
+    const TiXmlElement* root = !parsed || document.Error() ? nullptr : document.RootElement();
     if (!root)
         return kReplyUnreadable;
     for (const TiXmlElement* card = root->FirstChildElement(); card;

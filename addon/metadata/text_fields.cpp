@@ -17,7 +17,7 @@ std::vector<std::string_view> SplitList(std::string_view text, char separator) {
 std::string_view TrimSpaces(std::string_view text) {
     std::string_view::size_type first = text.find_first_not_of(' ');
     if (first == std::string_view::npos)
-        return std::string_view();
+        return text.substr(text.size());  // empty, but still inside the text
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 

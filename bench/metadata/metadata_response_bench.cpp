@@ -6,6 +6,7 @@
 #include <tinyxml.h>
 
 #include "addon/metadata/metadata_response.h"
+#include "addon/metadata/xml_bounds.h"
 #include "bench/metadata/ratio_reporter.h"
 #include "bench/metadata/sample_cards.h"
 
@@ -31,6 +32,14 @@ void TinyXmlParseUntracked(benchmark::State& state) {
     }
 }
 
+// The nesting and attribute scan that runs before every parse of a reply.
+void ShapeScan(benchmark::State& state) {
+    const std::string reply = sample_cards::Reply(static_cast<int>(state.range(0))) +
+                              std::string(3, '\0');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MeasureXml(reply.c_str(), TIXML_ENCODING_UTF8));
+}
+
 void BuildModel(benchmark::State& state) {
     const std::string reply = sample_cards::Reply(static_cast<int>(state.range(0)));
     MetadataModel model;
@@ -43,6 +52,7 @@ void BuildModel(benchmark::State& state) {
 
 BENCHMARK(TinyXmlParse)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(TinyXmlParseUntracked)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShapeScan)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BuildModel)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
@@ -53,5 +63,7 @@ int main(int argc, char** argv) {
     reporter.AddRatio("BuildModel/10000", "TinyXmlParse/10000");
     reporter.AddRatio("BuildModel/1000", "TinyXmlParseUntracked/1000");
     reporter.AddRatio("BuildModel/10000", "TinyXmlParseUntracked/10000");
+    reporter.AddRatio("ShapeScan/1000", "TinyXmlParseUntracked/1000");
+    reporter.AddRatio("ShapeScan/10000", "TinyXmlParseUntracked/10000");
     return RunWithRatios(argc, argv, reporter);
 }

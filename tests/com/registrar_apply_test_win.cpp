@@ -56,6 +56,36 @@ protected:
     registrar::RootMap roots{};
 };
 
+// A listing that shows string values as the registrar should store them, and anything else
+// differently: without its NUL, with text after a NUL, or larger than a first read.
+TEST_F(RegistrarApply, DumpShowsAStringAsStoredNotAsFarAsItsFirstNul) {
+    const std::wstring large(33000, L'x');  // more bytes than the first read takes
+    const struct {
+        const wchar_t* name;
+        std::wstring data;
+        std::size_t stored;  // characters given to the registry
+        std::wstring shown;
+    } values[] = {
+        {L"terminated", L"ab", 3, L"s:ab"},
+        // Without a NUL after the counted text, or the registry would count it in itself.
+        {L"unterminated", L"abX", 2, L"sz of 4 bytes:ab"},
+        {L"after a NUL", std::wstring(L"ab\0c", 4), 5, L"sz of 10 bytes:ab\\0c\\0"},
+        {L"large", large, large.size() + 1, L"s:" + large},
+    };
+    for (const auto& v : values) {
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegSetValueExW(user.Get(), v.name, 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(v.data.c_str()),
+                                   static_cast<DWORD>(v.stored * sizeof(wchar_t))));
+    }
+    const Lines all = All();
+    for (const auto& v : values) {
+        const std::wstring line = L"HKCU | " + std::wstring(v.name) + L" = " + v.shown;
+        EXPECT_EQ(1u, all.count(line)) << std::string(v.name, v.name + wcslen(v.name));
+    }
+    EXPECT_EQ(2u + sizeof values / sizeof values[0], all.size());  // HKCR, HKCU and the values
+}
+
 const wchar_t kScript[] =
     L"HKCR { NoRemove CLSID { ForceRemove {C1} = s 'Cls' { InprocServer32 = s '%MODULE%' "
     L"{ val ThreadingModel = s 'Apartment' } } } "

@@ -145,18 +145,28 @@ TEST(RegistrarScript, RefusesMalformedScriptsWithTheirLine) {
     }
 }
 
+// "HKCU {" and then `keys` keys each opening a block inside the one before, one a line.
+std::wstring NestedKeys(int keys) {
+    std::wstring text = L"HKCU {\n";
+    for (int i = 0; i < keys; ++i) text += L"k {\n";
+    for (int i = 0; i <= keys; ++i) text += L"}\n";
+    return text;
+}
+
+// Sixty-four levels of blocks, the hive's own included, are read; one more is refused as
+// too deep, at the line after the block that went too deep, and not for any other reason.
 TEST(RegistrarScript, RefusesNestingDeeperThanAnyRegistryPath) {
-    std::wstring deep = L"HKCU ";
-    for (int i = 0; i < 100; ++i) deep += L"{ k ";
-    for (int i = 0; i < 100; ++i) deep += L"} ";
     Script script;
     ParseError error;
-    EXPECT_FALSE(registrar::ParseScript(deep, {}, script, error));
-    std::wstring shallow = L"HKCU ";
-    for (int i = 0; i < 20; ++i) shallow += L"{ k ";
-    shallow += L"{ ";
-    for (int i = 0; i < 21; ++i) shallow += L"} ";
-    EXPECT_TRUE(registrar::ParseScript(shallow, {}, script, error)) << error.message;
+    ASSERT_TRUE(registrar::ParseScript(NestedKeys(63), {}, script, error)) << error.message;
+    const Key* deepest = &script.roots.at(0).subkeys.at(0);
+    for (int level = 1; level < 63; ++level) deepest = &deepest->subkeys.at(0);
+    EXPECT_TRUE(deepest->subkeys.empty());
+
+    EXPECT_FALSE(registrar::ParseScript(NestedKeys(64), {}, script, error));
+    EXPECT_EQ("keys nested too deeply", error.message);
+    EXPECT_EQ(66u, error.line);
+    EXPECT_TRUE(script.roots.empty());
 }
 
 TEST(RegistrarScript, EmptyScriptIsValidAndDoesNothing) {

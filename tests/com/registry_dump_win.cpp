@@ -20,8 +20,15 @@ std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
         return L"d:" + std::to_wstring(number);
     }
     if (type == REG_SZ) {
+        // "s:text" only for the text and one terminating NUL, all counted in the byte count;
+        // any other shape shows its count and every character, NULs as "\0".
         std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
-        return L"s:" + text.substr(0, text.find(L'\0'));
+        if (size % sizeof(wchar_t) == 0 && !text.empty() && text.back() == L'\0' &&
+            text.find(L'\0') == text.size() - 1)
+            return L"s:" + text.substr(0, text.size() - 1);
+        std::wstring shown = L"sz of " + std::to_wstring(size) + L" bytes:";
+        for (wchar_t c : text) shown += c ? std::wstring(1, c) : std::wstring(L"\\0");
+        return shown;
     }
     return L"type " + std::to_wstring(type);
 }
@@ -29,13 +36,19 @@ std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
 }  // namespace
 
 void DumpTree(HKEY key, const std::wstring& path, std::set<std::wstring>& lines) {
+    std::vector<BYTE> data(65536);
     for (DWORD i = 0;; ++i) {
-        wchar_t name[16384];
+        wchar_t name[16384];  // the longest value name and its NUL
         DWORD nameLength = 16384;
-        std::vector<BYTE> data(65536);
         DWORD type = 0, size = static_cast<DWORD>(data.size());
-        if (::RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size) !=
-            ERROR_SUCCESS)
+        const LONG status =
+            ::RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA) {  // a larger value: read it again, do not stop
+            data.resize(size);
+            --i;
+            continue;
+        }
+        if (status != ERROR_SUCCESS)
             break;
         const std::wstring shown = nameLength ? std::wstring(name, nameLength) : L"@";
         lines.insert(path + L" | " + shown + L" = " + ValueText(type, data, size));

@@ -9,7 +9,8 @@
 namespace testing_registry {
 
 // One line per key ("path") and per value ("path | name = s:text" or "path | name = d:n"),
-// paths relative to `root` joined with "\", the unnamed value written "@".
+// paths relative to `root` joined with "\", the unnamed value written "@". A REG_SZ value
+// shows as "s:text" only when its byte count covers the text and one terminating NUL.
 void DumpTree(HKEY root, const std::wstring& path, std::set<std::wstring>& lines);
 
 // The lines of the subtree below `path` of `root`; empty when the key does not exist.

@@ -12,6 +12,7 @@
 #include "addon/win/unique_handle.h"
 #include "tests/com/addon_library_path_win.h"
 #include "tests/com/builtin_program_win.h"
+#include "tests/com/import_hook_win.h"
 #include "tests/com/registry_dump_win.h"
 
 namespace {
@@ -204,20 +205,50 @@ TEST_F(ServerRegistration, Regsvr32ExitCodesTellWhatWentWrong) {
     EXPECT_EQ(4, RunBuiltin(kOwnBitness, L"regsvr32", L"/s kernel32.dll"));
 }
 
-TEST_F(ServerRegistration, RegistrationRestoresTheCallersThreadLocale) {
+// The thread locale of every registry key the library opens or creates while it registers.
+std::set<LCID> localesAtKeys;
+decltype(&::RegCreateKeyExW) createKey = nullptr;
+decltype(&::RegOpenKeyExW) openKey = nullptr;
+
+LONG WINAPI CreateKeyNotingLocale(HKEY key, LPCWSTR name, DWORD reserved, LPWSTR type,
+                                  DWORD options, REGSAM rights, LPSECURITY_ATTRIBUTES security,
+                                  PHKEY result, LPDWORD disposition) {
+    localesAtKeys.insert(::GetThreadLocale());
+    return createKey(key, name, reserved, type, options, rights, security, result, disposition);
+}
+
+LONG WINAPI OpenKeyNotingLocale(HKEY key, LPCWSTR name, DWORD options, REGSAM rights,
+                                PHKEY result) {
+    localesAtKeys.insert(::GetThreadLocale());
+    return openKey(key, name, options, rights, result);
+}
+
+TEST_F(ServerRegistration, RegistersInTheSystemLocaleAndRestoresTheCallers) {
     win::UniqueModule module(::LoadLibraryW(library.c_str()));
     ASSERT_TRUE(module);
-    typedef HRESULT(STDAPICALLTYPE * EntryFn)();
-    const char* const kEntries[] = {"DllRegisterServer", "DllUnregisterServer"};
+    testing_addon::ImportHook creating(module.Get(), "advapi32.dll", "RegCreateKeyExW",
+                                       reinterpret_cast<void*>(&CreateKeyNotingLocale));
+    testing_addon::ImportHook opening(module.Get(), "advapi32.dll", "RegOpenKeyExW",
+                                      reinterpret_cast<void*>(&OpenKeyNotingLocale));
+    ASSERT_TRUE(creating.Installed() && opening.Installed());
+    createKey = reinterpret_cast<decltype(createKey)>(creating.Original());
+    openKey = reinterpret_cast<decltype(openKey)>(opening.Original());
+
+    const LCID system = ::ConvertDefaultLocale(LOCALE_SYSTEM_DEFAULT);
     const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    const LCID french = MAKELCID(MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), SORT_DEFAULT);
+    const LCID callers = system == german ? french : german;
     const LCID saved = ::GetThreadLocale();
-    for (const char* name : kEntries) {
+    typedef HRESULT(STDAPICALLTYPE * EntryFn)();
+    for (const char* name : {"DllRegisterServer", "DllUnregisterServer"}) {
         const EntryFn entry = reinterpret_cast<EntryFn>(
             reinterpret_cast<void*>(::GetProcAddress(module.Get(), name)));
         ASSERT_TRUE(entry) << name;
-        ASSERT_TRUE(::SetThreadLocale(german));
+        ASSERT_TRUE(::SetThreadLocale(callers));
+        localesAtKeys.clear();
         EXPECT_EQ(S_OK, entry()) << name;
-        EXPECT_EQ(german, ::GetThreadLocale()) << name;
+        EXPECT_EQ(std::set<LCID>{system}, localesAtKeys) << name;
+        EXPECT_EQ(callers, ::GetThreadLocale()) << name;
     }
     ::SetThreadLocale(saved);
     EXPECT_EQ(Lines{}, Registered());

@@ -21,6 +21,8 @@ TEST(PageList, IndentationNestsFramesUnderTheLineAbove) {
         "    http://c.test/ cross-domain\n"
         "  http://d.test/\n"
         "\n"
+        "\v\f \n"
+        "\f# comment after white space\n"
         "https://e.test/\n");
     ASSERT_EQ(2u, pages.size());
     EXPECT_EQ("http://a.test/", pages[0].url);

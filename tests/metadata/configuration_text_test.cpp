@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -89,12 +91,69 @@ std::string RunNode(const std::string& scriptPath) {
     return output;
 }
 
+// What a script engine should make of one configuration: the rule ids in order, then each
+// distinct "id:key" with the value of its last entry, in byte order (hex sorts as bytes do).
+std::string ExpectedView(const RuleDataMap& matched) {
+    std::string view = "rids";
+    for (const auto& rule : matched) view += " " + Hex(rule.first);
+    view += "\n";
+    std::map<std::string, std::string> members;
+    for (const auto& rule : matched)
+        for (const auto& entry : rule.second) members[rule.first + ":" + entry.first] = entry.second;
+    for (const auto& member : members) view += Hex(member.first) + " " + Hex(member.second) + "\n";
+    return view;
+}
+
+// Runs each configuration text in a fresh context of a real script engine and prints the same
+// view of the object it defined, or the error it raised.
+std::string ScriptEngineView(const std::vector<std::string>& texts) {
+    const std::string path =
+        testing::TempDir() + "configuration_text_test_" + std::to_string(::getpid()) + ".js";
+    {
+        std::ofstream script(path, std::ios::binary);
+        script << "const vm = require('vm');\n"
+                  "const hex = s => Buffer.from(s, 'utf8').toString('hex');\n"
+                  "const texts = [\n";
+        for (const std::string& text : texts) script << "'" << Hex(text) << "',\n";
+        script << "];\n"
+                  "for (const text of texts) {\n"
+                  "  const context = {};\n"
+                  "  try { vm.runInNewContext(Buffer.from(text, 'hex').toString('utf8'), context); }\n"
+                  "  catch (e) { process.stdout.write('error ' + e.message + '\\n'); continue; }\n"
+                  "  const config = context.ZLVX_config;\n"
+                  "  let view = 'rids' + config.rids.map(id => ' ' + hex(id)).join('') + '\\n';\n"
+                  "  const members = Object.keys(config).filter(k => k !== 'rids')\n"
+                  "      .map(k => [hex(k), hex(config[k])]).sort();\n"
+                  "  for (const [key, value] of members) view += key + ' ' + value + '\\n';\n"
+                  "  process.stdout.write(view);\n"
+                  "}\n";
+    }
+    const std::string output = RunNode(path);
+    std::remove(path.c_str());
+    return output;
+}
+
+// Texts built from pieces a script or an HTML parser treats specially, all valid UTF-8.
+std::string GeneratedText(std::mt19937& random, int mostPieces) {
+    static const std::string kPieces[] = {
+        "a", "Z", "7", ":", ",", "\"", "\\", "'", "`", "/", "<", ">", "!", "-", " ", "${", "${1}",
+        "</script>", "<!--", "-->", "\\u0041", "\n", "\r", "\t", "\x01", "\x1f", "\x7f",
+        std::string(1, '\0'), "\xC2\x80", "\xC3\xA9", "\xE2\x80\xA8", "\xE2\x80\xA9",
+        "\xE2\x80\xAA", "\xEF\xBB\xBF", "\xF0\x9F\x98\x80"};
+    std::string text;
+    const int pieces = std::uniform_int_distribution<int>(0, mostPieces)(random);
+    for (int i = 0; i < pieces; ++i)
+        text += kPieces[std::uniform_int_distribution<std::size_t>(
+            0, sizeof kPieces / sizeof kPieces[0] - 1)(random)];
+    return text;
+}
+
 // Hostile rule ids, keys and values must come out of a real script engine as exactly the
 // strings that went in, without breaking out of the script or the element.
 TEST(ConfigurationText, ScriptEngineReadsBackHostileStrings) {
     if (std::system("command -v node >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "node is not installed: the script engine check is skipped";
-    RuleDataMap matched{
+    std::vector<RuleDataMap> cases{{
         {"7\"]});alert(1);//", {{"k\\\"", "v\"\\\n\r\t</script><script>alert(2)</script>"}}},
         {"9", {{"line", "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\x01\x1f"}, {"<!--", "-->"}}},
         {"plain", {{"datasets", "a,b"}}},
@@ -102,36 +161,31 @@ TEST(ConfigurationText, ScriptEngineReadsBackHostileStrings) {
         {"Caf\xC3\xA9 \xC2\xAB\xC3\x89t\xC3\xA9\xC2\xBB \xE2\x80\x94 10\xE2\x82\xAC",
          {{"\xE8\xA1\xA8\xE7\xA4\xBA", "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88 \xF0\x9F\x98\x80"}}},
         {"\xF0\x9F\x98\x80", {{"\xE3\x82\xBD", "\xE8\xA1\xA8\\"}}},
-    };
+    }};
+    std::mt19937 random(20240611);
+    for (int n = 0; n < 300; ++n) {
+        RuleDataMap matched;
+        const int rules = std::uniform_int_distribution<int>(1, 3)(random);
+        for (int r = 0; r < rules; ++r) {
+            RuleData& data = matched[GeneratedText(random, 3)];
+            const int keys = std::uniform_int_distribution<int>(0, 3)(random);
+            for (int k = 0; k < keys; ++k) data[GeneratedText(random, 3)] = GeneratedText(random, 4);
+        }
+        cases.push_back(matched);
+    }
+    std::vector<std::string> texts;
+    std::string expected;
+    for (const RuleDataMap& matched : cases) {
+        texts.push_back(ConfigurationText(kTemplate, matched));
+        EXPECT_EQ(std::string::npos, texts.back().find("</script"));
+        EXPECT_EQ(std::string::npos, texts.back().find_first_of("\n\r"));
+        expected += ExpectedView(matched);
+    }
     // The surrogates of an emoji each on its own (as the cache parser gives "\ud83d\ude00"):
     // the script reads the emoji.
-    RuleDataMap withPair = matched;
-    withPair["pair"]["k"] = "\xED\xA0\xBD\xED\xB8\x80";
-    std::string text = ConfigurationText(kTemplate, withPair);
-    EXPECT_EQ(std::string::npos, text.find("</script"));
-    EXPECT_EQ(std::string::npos, text.find('\n'));
-
-    std::vector<std::string> lines{"rid " + Hex("pair") + "\n",
-                                   Hex("pair:k") + " " + Hex("\xF0\x9F\x98\x80") + "\n"};
-    for (const auto& rule : matched) lines.push_back("rid " + Hex(rule.first) + "\n");
-    for (const auto& rule : matched)
-        for (const auto& entry : rule.second)
-            lines.push_back(Hex(rule.first + ":" + entry.first) + " " + Hex(entry.second) + "\n");
-    std::sort(lines.begin(), lines.end());
-    std::string expected;
-    for (const std::string& line : lines) expected += line;
-
-    std::string path =
-        testing::TempDir() + "configuration_text_test_" + std::to_string(::getpid()) + ".js";
-    std::ofstream(path, std::ios::binary)
-        << text << "\n"
-        << "const hex = s => Buffer.from(s, 'utf8').toString('hex');\n"
-           "const lines = ZLVX_config.rids.map(id => 'rid ' + hex(id) + '\\n');\n"
-           "for (const key of Object.keys(ZLVX_config).filter(k => k !== 'rids'))\n"
-           "  lines.push(hex(key) + ' ' + hex(ZLVX_config[key]) + '\\n');\n"
-           "process.stdout.write(lines.sort().join(''));\n";
-    EXPECT_EQ(expected, RunNode(path));
-    std::remove(path.c_str());
+    texts.push_back(ConfigurationText(kTemplate, {{"pair", {{"k", "\xED\xA0\xBD\xED\xB8\x80"}}}}));
+    expected += ExpectedView({{"pair", {{"k", "\xF0\x9F\x98\x80"}}}});
+    EXPECT_EQ(expected, ScriptEngineView(texts));
 }
 
 #endif

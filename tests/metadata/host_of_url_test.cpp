@@ -28,6 +28,14 @@ const UrlCase kUrls[] = {
     {"http://u@[fe80::1%25eth0]/", "[fe80::1%25eth0]"},
     {"http://[::1/", ""},                                       // unclosed bracket
     {"http://ex%41mple.com/", "ex%41mple.com"},                 // no unescaping
+    {"http://evil.test\\@bank.example/", "evil.test"},          // a backslash ends it as "/" does
+    {"https://evil.test\\bank.example", "evil.test"},
+    {"HTTPS://evil.test\\@bank.example", "evil.test"},          // schemes in any case
+    {"mailto:a\\b@example.com", "example.com"},                 // elsewhere a backslash is text
+    {"http://[a@b]/", ""},                                      // "@" inside the brackets
+    {"http://[::1]x/", ""},                                     // text after the literal
+    {"http://[[::1]/", ""},
+    {"http://a]b.test/", ""},
     {"about:blank", "blank"},
     {"mailto:someone@example.com", "example.com"},
     {"file:///C:/page.html", ""},

@@ -74,9 +74,18 @@ run_tool(code out err ${DATA}/legacy_reply.xml)
 expect_equal("output of an undeclared Windows-1252 reply"
   "{\"sites\":{\"legacy.example\":[\"5\"]},\"data\":{\"5\":{\"t\":\"Café «Été» — 10€\"}}}
 " "${out}")
+# One good card, then nesting far deeper than any reply: refused, not parsed into a crash.
+file(READ ${DATA}/reply.xml good)
+string(FIND "${good}" "</cards>" end)
+string(SUBSTRING "${good}" 0 ${end} good)
+foreach(levels 20000 1000000)
+  string(REPEAT "<a>" ${levels} deep)
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/deep_${levels}.xml "${good}${deep}</cards>")
+endforeach()
 
-foreach(bad cut_reply.xml missing.xml)
-  run_tool(code out err ${DATA}/${bad})
+foreach(bad ${DATA}/cut_reply.xml ${DATA}/missing.xml ${CMAKE_CURRENT_BINARY_DIR}/deep_20000.xml
+            ${CMAKE_CURRENT_BINARY_DIR}/deep_1000000.xml)
+  run_tool(code out err ${bad})
   if(code EQUAL 0 OR NOT out STREQUAL "" OR NOT err MATCHES "^brimwell-inspect: [^\n]+\n$")
     message(FATAL_ERROR "${bad}: exit ${code}, stdout '${out}', stderr '${err}'")
   endif()

@@ -69,6 +69,25 @@ TEST(MetadataReply, SitesAreSplitAndCleanedOnlyWhereTheyCarryUrn) {
     EXPECT_EQ(RuleData{}, model.Data().at("5"));  // sites are not rule data
 }
 
+// A field that is only "urn:" and spaces trims to the empty pattern; the rest of the card
+// (later items, the rule's data, later blocks) is still read.
+TEST(MetadataReply, FieldOfOnlyUrnAndSpacesIsTheEmptyPattern) {
+    const std::string later = "<VeltraneMetadata>" + Item("searchOverlayCard.ruleid", "6") +
+                              Item("searchOverlayCard.sites", "b.com") + "</VeltraneMetadata>";
+    for (const char* sites : {"urn:a.com,urn:", "urn:a.com,urn:   "}) {
+        SCOPED_TRACE(sites);
+        const std::string first = "<VeltraneMetadata>" + Item("searchOverlayCard.ruleid", "5") +
+                                  Item("searchOverlayCard.sites", sites) + Item("k", "v") +
+                                  "</VeltraneMetadata>";
+        MetadataModel model = Build("<r><card>" + first + later + "</card></r>");
+        EXPECT_EQ((SiteMap{{"", {"5"}}, {"a.com", {"5"}}, {"b.com", {"6"}}}), model.Sites());
+        EXPECT_EQ((RuleDataMap{{"5", {{"k", "v"}}}, {"6", {}}}), model.Data());
+    }
+    MetadataModel model = Build("<r>" + Card(Item("searchOverlayCard.ruleid", "5") +
+                                Item("searchOverlayCard.sites", "urn: , c.com")) + "</r>");
+    EXPECT_EQ((SiteMap{{"", {"5"}}, {" c.com", {"5"}}}), model.Sites());
+}
+
 TEST(MetadataReply, UrlBecomesDatasetsAndJoinsAcrossCards) {
     MetadataModel model = Build("<r>" +
         Card(Item("searchOverlayCard.ruleid", "7") + Item("searchOverlayCard.url", " urn:x, urn:y ")) +

@@ -30,33 +30,51 @@ std::string EnvironmentBlock(const char* appData) {
     return block;
 }
 
-// Points the add-on's "Selector Selector Port" in the machine hive at a test port for a while.
-class ScopedSelectorPort {
+// Points the add-on's selector settings in the machine hive at 127.0.0.1 and a test port for
+// a while, and puts back what was there.
+class ScopedSelectorAddress {
 public:
-    explicit ScopedSelectorPort(DWORD port) {
+    explicit ScopedSelectorAddress(DWORD port) {
         EXPECT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kBrimwell, 0, nullptr, 0,
                                                    KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        DWORD size = sizeof saved;
-        hadPort = ::RegQueryValueExA(key, kPortValue, nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(&saved), &size) == ERROR_SUCCESS;
+        Save(kPortValue, savedPort);
+        Save(kHostValue, savedHost);
         ::RegSetValueExA(key, kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&port), 4);
+        ::RegSetValueExA(key, kHostValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("127.0.0.1"), 10);
     }
-    ~ScopedSelectorPort() {
-        if (hadPort)
-            ::RegSetValueExA(key, kPortValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&saved), 4);
-        else
-            ::RegDeleteValueA(key, kPortValue);
+    ~ScopedSelectorAddress() {
+        Restore(kPortValue, savedPort);
+        Restore(kHostValue, savedHost);
         ::RegCloseKey(key);
     }
-    ScopedSelectorPort(const ScopedSelectorPort&) = delete;
-    ScopedSelectorPort& operator=(const ScopedSelectorPort&) = delete;
+    ScopedSelectorAddress(const ScopedSelectorAddress&) = delete;
+    ScopedSelectorAddress& operator=(const ScopedSelectorAddress&) = delete;
 
 private:
+    struct Saved {
+        bool present = false;
+        DWORD type = 0;
+        std::vector<BYTE> data = std::vector<BYTE>(512);
+    };
+    void Save(const char* name, Saved& saved) {
+        DWORD size = static_cast<DWORD>(saved.data.size());
+        saved.present = ::RegQueryValueExA(key, name, nullptr, &saved.type, saved.data.data(),
+                                           &size) == ERROR_SUCCESS;
+        saved.data.resize(saved.present ? size : 0);
+    }
+    void Restore(const char* name, const Saved& saved) {
+        if (saved.present)
+            ::RegSetValueExA(key, name, 0, saved.type, saved.data.data(),
+                             static_cast<DWORD>(saved.data.size()));
+        else
+            ::RegDeleteValueA(key, name);
+    }
+
     static constexpr const char* kBrimwell = "Software\\Veltrane\\Brimwell";
     static constexpr const char* kPortValue = "Selector Selector Port";
+    static constexpr const char* kHostValue = "Selector Selector Host";
     HKEY key = nullptr;
-    bool hadPort = false;
-    DWORD saved = 0;
+    Saved savedPort, savedHost;
 };
 
 class SwitchhostTest : public ::testing::Test {
@@ -182,7 +200,7 @@ TEST_F(SwitchhostTest, HostsTheStandinUntilItsStopHelperRuns) {
     ASSERT_FALSE(cards.empty());
     ASSERT_TRUE(::CopyFileA(HostPathToWindows(CARDS_EXAMPLE).c_str(),
                             (bin.path + "\\cards.xml").c_str(), FALSE));
-    ScopedSelectorPort port(31994);
+    ScopedSelectorAddress address(31994);
     WSADATA data;
     ASSERT_EQ(0, ::WSAStartup(MAKEWORD(2, 2), &data));
 

@@ -12,10 +12,14 @@
 #include <future>
 #include <string>
 
+#include "addon/metadata/settings_win.h"
+#include "addon/selector/fetch_metadata.h"
+#include "addon/win/text_win.h"
 #include "tests/runner/child_process_win.h"
 #include "tests/runner/host_path_win.h"
 #include "tests/runner/scratch_win.h"
 #include "tests/selector-standin/selector_test_client_win.h"
+#include "tools/selector-standin/stop_event.h"
 
 namespace {
 
@@ -42,6 +46,7 @@ protected:
         const DWORD port = kTestPort;
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(settings, "Selector Selector Port", 0, REG_DWORD,
                                                   reinterpret_cast<const BYTE*>(&port), 4));
+        SetHost("127.0.0.1");
         ASSERT_EQ(ERROR_SUCCESS, ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine));
         library = ::LoadLibraryA(HostPathToWindows(KRESTEL_SS_DLL).c_str());
         ASSERT_NE(nullptr, library);
@@ -65,12 +70,17 @@ protected:
         ::WSACleanup();
     }
 
+    void SetHost(const std::string& host) {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(settings, "Selector Selector Host", 0, REG_SZ,
+                                                  reinterpret_cast<const BYTE*>(host.c_str()),
+                                                  static_cast<DWORD>(host.size() + 1)));
+    }
     void WriteCards(const std::string& bytes) {
         std::ofstream(cardsPath, std::ios::binary) << bytes;
     }
     void Start() { server = std::async(std::launch::async, entry); }
     void Stop() {
-        HANDLE stop = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, "Local\\BrimwellSelectorStandinStop");
+        HANDLE stop = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, kStandinStopEventName);
         if (stop) {
             ::SetEvent(stop);
             ::CloseHandle(stop);
@@ -145,14 +155,82 @@ TEST_F(StandinTest, RefusesToRunTwiceOrOnUnusableSettings) {
     ASSERT_EQ(std::future_status::ready, server.wait_for(std::chrono::seconds(5)));
     EXPECT_EQ(0, server.get());
 
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(settings, "Selector Selector Host", 0, REG_SZ,
-                                              reinterpret_cast<const BYTE*>("localhost"), 10));
+    SetHost("localhost");
     EXPECT_EQ(1, entry());
-    ::RegDeleteValueA(settings, "Selector Selector Host");
+    SetHost("127.0.0.1");
     const DWORD noPort = 0x10000;  // the add-on would use its low 16 bits: port 0
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(settings, "Selector Selector Port", 0, REG_DWORD,
                                               reinterpret_cast<const BYTE*>(&noPort), 4));
     EXPECT_EQ(1, entry());
+}
+
+// Whatever the host setting holds, the stand-in serves exactly when the add-on, reading the
+// same settings, gets a reply from it.
+TEST_F(StandinTest, ServesExactlyWhereTheAddonConnects) {
+    WriteCards("<r/>");
+    const struct {
+        const char* name;
+        const char* host;  // null: no value
+        bool reached;
+    } cases[] = {
+        {"IPv4", "127.0.0.1", true},
+        {"IPv6", "::1", true},
+        {"IPv6 with a scope", "::1%1", true},
+        {"empty", "", false},
+        {"missing", nullptr, false},
+        {"a name", "localhost", false},
+    };
+    HKEY user = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(machine, "user", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                               nullptr, &user, nullptr));
+    SettingsRoots roots;
+    roots.user = user;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.host) SetHost(c.host);
+        else ::RegDeleteValueA(settings, "Selector Selector Host");
+        Start();
+        Settings addon;
+        LoadSettings(addon, 0, false, roots);
+        bool replied = false;
+        for (int attempt = 0; attempt < 40 && !replied &&
+                              server.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+             ++attempt) {
+            selector::FetchMetadata(false, win::ToNarrow(addon.selectorHost), addon.selectorPort,
+                                    [&](const std::string&) { replied = true; }, [] {});
+            if (!replied) ::Sleep(50);
+        }
+        const bool serving = server.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+        EXPECT_EQ(serving, replied);
+        EXPECT_EQ(c.reached, replied);
+        Stop();
+        ASSERT_EQ(std::future_status::ready, server.wait_for(std::chrono::seconds(5)));
+        EXPECT_EQ(serving ? 0 : 1, server.get());
+    }
+    ::RegCloseKey(user);
+}
+
+// A handle to the stop event held anywhere keeps it, set, after a stop: the next run must
+// serve all the same, and the stop helper must see that no stand-in runs once it has ended.
+TEST_F(StandinTest, AStopEventKeptByAnotherHandleDoesNotEndTheNextRun) {
+    WriteCards("<r/>");
+    Start();
+    EXPECT_EQ("<r/>", Ask(kRequest));
+    HANDLE held = ::OpenEventA(SYNCHRONIZE, FALSE, kStandinStopEventName);
+    ASSERT_NE(nullptr, held);
+    EXPECT_EQ(0u, RunStopHelper());
+    ASSERT_EQ(std::future_status::ready, server.wait_for(std::chrono::seconds(5)));
+    EXPECT_EQ(0, server.get());
+    EXPECT_EQ(1u, RunStopHelper());
+
+    Start();
+    EXPECT_EQ("<r/>", Ask(kRequest));
+    EXPECT_EQ(std::future_status::timeout, server.wait_for(std::chrono::milliseconds(300)));
+    EXPECT_EQ(0u, RunStopHelper());
+    ASSERT_EQ(std::future_status::ready, server.wait_for(std::chrono::seconds(5)));
+    EXPECT_EQ(0, server.get());
+    EXPECT_EQ(1u, RunStopHelper());
+    ::CloseHandle(held);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -158,14 +159,18 @@ TEST(SelectorConversation, NoConversationForANameOrAStopRequest) {
     EXPECT_EQ(0u, service.Connections());
 }
 
+// Whichever handler throws, it ran once, the other did not, and the fetch returns normally.
 TEST(SelectorConversation, AThrowingHandlerEndsOnlyTheConversation) {
-    LoopbackService service(Replying("<r/>"));
-    int replies = 0, noReplies = 0;
-    FetchMetadata(false, kLoopback, service.Port(),
-                  [&](const std::string&) { ++replies; throw std::runtime_error("handler"); },
-                  [&] { ++noReplies; }, Bounds());
-    EXPECT_EQ(1, replies);
-    EXPECT_EQ(0, noReplies);
+    for (const char* reply : {"<r/>", ""}) {
+        SCOPED_TRACE(*reply ? "reply" : "no reply");
+        LoopbackService service(Replying(reply));
+        int replies = 0, noReplies = 0;
+        FetchMetadata(false, kLoopback, service.Port(),
+                      [&](const std::string&) { ++replies; throw std::runtime_error("handler"); },
+                      [&] { ++noReplies; throw std::bad_alloc(); }, Bounds());
+        EXPECT_EQ(*reply ? 1 : 0, replies);
+        EXPECT_EQ(*reply ? 0 : 1, noReplies);
+    }
 }
 
 // The cap is on the reply as a whole: a reply that fits is delivered, one that does not is

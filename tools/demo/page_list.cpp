@@ -25,6 +25,8 @@ bool ReadPageLine(const std::string& line, int lineNumber, PageLine& out) {
     std::istringstream words(line.substr(indent));
     std::string flag, extra;
     words >> out.page.url >> flag >> extra;
+    // Only white space (a form feed, say), or a comment after it.
+    if (out.page.url.empty() || out.page.url[0] == '#') return false;
     if (!extra.empty() || (!flag.empty() && flag != "cross-domain"))
         throw PageListError(Where(lineNumber) + "expected a URL, optionally followed by cross-domain");
     out.page.crossDomain = !flag.empty();

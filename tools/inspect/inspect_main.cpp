@@ -21,6 +21,7 @@
 #include "addon/metadata/metadata_response.h"
 #include "addon/metadata/reply_text.h"
 #include "addon/metadata/site_matching.h"
+#include "addon/metadata/xml_bounds.h"
 #ifdef _WIN32
 #include "addon/metadata/reply_code_page_win.h"
 #include "addon/win/text_win.h"
@@ -195,7 +196,9 @@ int main(int argc, char** argv) {
     } else {
         std::string reply = ReplyTextAsUtf8(text, Utf8FromLegacy);
         if (BuildModelFromResponse(reply, options.defaultRuleId, model) != kReplyRead)
-            return Fail("the input is not a readable selector reply (well-formed XML)");
+            return Fail("the input is not a readable selector reply (well-formed XML, at most " +
+                        std::to_string(kMaxReplyNesting) + " elements deep and " +
+                        std::to_string(kMaxReplyAttributes) + " attributes on one element)");
     }
     std::cout << CacheText(model) << "\n";
     if (options.haveUrl)

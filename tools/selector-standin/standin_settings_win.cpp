@@ -1,79 +1,32 @@
 // The stand-in's settings: the add-on's selector address and port, and its cards file.
 #include "tools/selector-standin/standin_settings_win.h"
 
-#include <windows.h>
-
+#include <cstdint>
 #include <cstring>
-#include <vector>
 
-namespace {
-
-const char kSettingsKey[] = "Software\\Veltrane\\Brimwell";
-const char kDefaultHost[] = "127.0.0.1";
-const DWORD kDefaultPort = 31002;
-
-class SettingsKey {
-public:
-    SettingsKey() {
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            key = nullptr;
-    }
-    ~SettingsKey() { if (key) ::RegCloseKey(key); }
-    SettingsKey(const SettingsKey&) = delete;
-    SettingsKey& operator=(const SettingsKey&) = delete;
-
-    // Text of a REG_SZ or REG_EXPAND_SZ value (taken literally, up to its first NUL).
-    std::string Text(const char* name) const {
-        DWORD type = 0, size = 0;
-        if (!key || ::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
-            || (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
-            return std::string();
-        std::vector<char> buffer(size + 1, '\0');
-        if (::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                               &size) != ERROR_SUCCESS)
-            return std::string();
-        return std::string(buffer.data());
-    }
-
-    // True and the number when the value is a REG_DWORD; false when absent or of another type.
-    bool Number(const char* name, DWORD& number) const {
-        DWORD type = 0, size = sizeof number;
-        return key && ::RegQueryValueExA(key, name, nullptr, &type,
-                                         reinterpret_cast<BYTE*>(&number), &size) == ERROR_SUCCESS
-               && type == REG_DWORD && size == sizeof number;
-    }
-
-private:
-    HKEY key = nullptr;
-};
-
-}  // namespace
+#include "addon/metadata/settings_win.h"
+#include "addon/selector/selector_endpoint.h"
+#include "addon/win/text_win.h"
+#include "addon/win/unique_handle.h"
 
 bool ReadListenEndpoint(ListenEndpoint& endpoint) {
-    SettingsKey settings;
-    std::string host = settings.Text("Selector Selector Host");
-    if (host.empty()) host = kDefaultHost;
-    DWORD port = kDefaultPort;
-    if (!settings.Number("Selector Selector Port", port)) port = kDefaultPort;
-    port &= 0xFFFFu;  // the add-on connects to the low 16 bits of the setting
-    if (port == 0) return false;
-
+    // Read and formed as the add-on does, so the stand-in listens exactly where it connects.
+    std::wstring host;
+    std::uint32_t port = BRIMWELL_DEFAULT_SELECTOR_PORT;
+    win::UniqueHKey settings;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, KEY_READ,
+                        settings.Put()) == ERROR_SUCCESS) {
+        host = ReadRegistryString(settings.Get(), L"Selector Selector Host");
+        ReadRegistryDword(settings.Get(), L"Selector Selector Port", port);
+    }
+    boost::asio::ip::tcp::endpoint address;
+    if (!selector::MakeSelectorEndpoint(win::ToNarrow(host), port, address) ||
+        address.port() == 0 || address.size() > sizeof endpoint.address)
+        return false;
     std::memset(&endpoint, 0, sizeof endpoint);
-    sockaddr_in& v4 = reinterpret_cast<sockaddr_in&>(endpoint.address);
-    sockaddr_in6& v6 = reinterpret_cast<sockaddr_in6&>(endpoint.address);
-    if (::inet_pton(AF_INET, host.c_str(), &v4.sin_addr) == 1) {
-        v4.sin_family = AF_INET;
-        v4.sin_port = ::htons(static_cast<u_short>(port));
-        endpoint.addressSize = sizeof v4;
-        return true;
-    }
-    if (::inet_pton(AF_INET6, host.c_str(), &v6.sin6_addr) == 1) {
-        v6.sin6_family = AF_INET6;
-        v6.sin6_port = ::htons(static_cast<u_short>(port));
-        endpoint.addressSize = sizeof v6;
-        return true;
-    }
-    return false;  // not a numeric address: the add-on could not reach it either
+    std::memcpy(&endpoint.address, address.data(), address.size());
+    endpoint.addressSize = static_cast<int>(address.size());
+    return true;
 }
 
 std::string CardsFilePath() {

@@ -11,10 +11,10 @@ struct ListenEndpoint {
     int addressSize;
 };
 
-// "Selector Selector Host" (numeric IPv4 or IPv6) and "Selector Selector Port" (REG_DWORD)
-// under HKEY_LOCAL_MACHINE "Software\Veltrane\Brimwell", the add-on's own settings; an absent
-// or empty value takes 127.0.0.1 and 31002; the port is the low 16 bits of the setting, as for
-// the add-on. False when the host is not numeric or the port comes to 0.
+// The add-on's "Selector Selector Host" and "Selector Selector Port" under HKEY_LOCAL_MACHINE
+// "Software\Veltrane\Brimwell", read and turned into an address by the add-on's own rules:
+// a missing port takes 31002, and false for a host that is missing, empty or not numeric
+// (the add-on makes no conversation then) and for a port whose low 16 bits are 0.
 bool ReadListenEndpoint(ListenEndpoint& endpoint);
 
 // The file named by the environment variable BRIMWELL_STANDIN_CARDS, else "cards.xml" in the
