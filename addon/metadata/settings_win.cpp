@@ -25,7 +25,10 @@ std::string ComposeTriggerPath(const std::wstring& relative) {
 
 void LoadMachineSettings(Settings& settings, const SettingsRoots& roots) {
     win::UniqueHKey key;
-    if (::RegOpenKeyExW(roots.machine, roots.keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    // One set of machine-wide settings for both bitnesses: the 64-bit view's (32-bit Windows
+    // has only the one view and ignores the flag).
+    if (::RegOpenKeyExW(roots.machine, roots.keyPath, 0, KEY_READ | KEY_WOW64_64KEY, key.Put()) !=
+        ERROR_SUCCESS)
         return;
     settings.defaultRuleId = ReadRegistryString(key.Get(), L"Default Rule Id");
     settings.staticScriptUrl = ReadRegistryString(key.Get(), L"Zolvex Static Script");

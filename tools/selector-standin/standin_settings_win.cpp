@@ -15,7 +15,9 @@ const DWORD kDefaultPort = 31002;
 class SettingsKey {
 public:
     SettingsKey() {
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        // The add-on's settings live in the 64-bit view for both bitnesses.
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+            ERROR_SUCCESS)
             key = nullptr;
     }
     ~SettingsKey() { if (key) ::RegCloseKey(key); }
