@@ -23,7 +23,7 @@ HRESULT NotImplemented(ComPart*) {
     return E_NOTIMPL;
 }
 void FillUnbound(std::array<const void*, SlotTable::kSlots>& slots) {
-    FillUnbound(slots);
+    slots.fill(reinterpret_cast<const void*>(&NotImplemented));
 }
 #else
 // __stdcall: the callee removes its arguments, which a stub that does not know them cannot
