@@ -52,6 +52,7 @@ class BitnessCoexistence : public ::testing::Test {
 protected:
     // Each library is registered from a folder of its own, as an installer places them.
     static void SetUpTestSuite() {
+        testing_registration::RemoveStaleSettings();
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
         const std::wstring built[] = {WindowsPath(BRIMWELL_X86_ADDON_DLL),

@@ -2,6 +2,7 @@
 #include "tests/com/registration_listing_win.h"
 
 #include "addon/metadata/registration_defaults.h"
+#include "addon/win/unique_handle.h"
 #include "tests/com/registry_dump_win.h"
 
 namespace testing_registration {
@@ -129,6 +130,16 @@ Lines SharedKeys(const std::wstring& menuLibrary) {
         hkcu + L" | Cache Modified Time = d:0",
         hkcu + L" | Force Refresh = d:1",
     };
+}
+
+void RemoveStaleSettings() {
+    win::UniqueHKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kStaleSettings, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                        key.Put()) != ERROR_SUCCESS)
+        return;
+    ::RegDeleteTreeW(key.Get(), nullptr);
+    key.Reset();
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kStaleSettings, KEY_WOW64_64KEY, 0);
 }
 
 bool TypeLibPlatformRegistered(const wchar_t* platform) {

@@ -30,6 +30,10 @@ Lines ClassKeys(const std::wstring& library);
 // The keys both bitnesses share; the menu entries name the menu script of `menuLibrary`.
 Lines SharedKeys(const std::wstring& menuLibrary);
 
+// Removes a 32-bit copy of the settings that older builds or tests left, so that Registered()
+// reports only what the registration under test writes there.
+void RemoveStaleSettings();
+
 // The type library's entry of each bitness: "win32" or "win64".
 bool TypeLibPlatformRegistered(const wchar_t* platform);
 

@@ -37,6 +37,7 @@ constexpr long kScriptSucceeded = 73;
 class ServerRegistration : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        testing_registration::RemoveStaleSettings();
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
         folder = std::wstring(temp) + L"brimwell it's";
