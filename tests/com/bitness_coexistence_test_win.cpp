@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <fstream>
 #include <string>
 
+#include "addon/win/unique_handle.h"
 #include "tests/com/addon_library_path_win.h"
 #include "tests/com/builtin_program_win.h"
 #include "tests/com/registration_listing_win.h"
@@ -80,7 +82,10 @@ protected:
         for (Bitness bitness : kBoth) {
             ASSERT_EQ(0, Regsvr32(bitness, L"/u "));
             // Left by a registration whose type library keys were removed by hand.
-            ::RegDeleteKeyExW(HKEY_CLASSES_ROOT, kInterfaceKey, View(bitness), 0);
+            win::UniqueHKey interfaces;
+            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"Interface", 0, KEY_ALL_ACCESS | View(bitness),
+                                interfaces.Put()) == ERROR_SUCCESS)
+                ::RegDeleteTreeW(interfaces.Get(), kInterfaceKey + wcslen(L"Interface\\"));
         }
         ExpectNothingRegistered();
     }
