@@ -30,10 +30,10 @@ std::int64_t CurrentUnixSeconds() {
     return UnixSecondsFromFileTime(now);
 }
 
-std::int64_t GetTriggerFileTime(const std::string& path) {
+std::int64_t GetTriggerFileTime(const std::wstring& path) {
     if (path.empty()) return 0;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     return UnixSecondsFromFileTime(data.ftLastWriteTime);
 }
 

@@ -14,7 +14,7 @@ std::int64_t CurrentUnixSeconds();
 
 // Last-write time of the file or folder at path in Unix seconds; 0 when there is none (an
 // empty path included) or its time cannot be read.
-std::int64_t GetTriggerFileTime(const std::string& path);
+std::int64_t GetTriggerFileTime(const std::wstring& path);
 
 // Stores the cache text (REG_SZ), "Force Refresh" 0 and "Cache Modified Time" = now in the
 // per-user key. False when the key cannot be opened: then nothing was written.

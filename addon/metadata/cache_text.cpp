@@ -7,10 +7,9 @@
 
 #include "addon/json/json_parser.h"
 #include "addon/json/json_value.h"
+#include "addon/metadata/literal_text.h"
 
 namespace {
-
-const char kHex[] = "0123456789abcdef";
 
 // Puts "," before every item of a list but the first.
 class CommaBetween {
@@ -23,29 +22,9 @@ private:
     bool first = true;
 };
 
-// json::parse decodes each \u00XX to the single byte XX, so these escapes give back the bytes.
 void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += ch;
-            }
-        }
-    }
+    AppendLiteralText(out, text, LiteralKind::kJson);
     out += '"';
 }
 

@@ -6,8 +6,9 @@
 #include "addon/metadata/metadata_model.h"
 
 // {"sites":{"a.com":["1","2"]},"data":{"1":{"k":"v"},"2":{}}} with no white space, maps in
-// ascending order. Quote, backslash and bytes below 0x20 are escaped as JSON; every other byte
-// is copied, so every model reads back to itself.
+// ascending order. Quote, backslash and bytes below 0x20 are escaped as JSON, surrogates on their
+// own as \u escapes; other characters are copied, so every model reads back to itself, through
+// the registry's UTF-16 too. Bytes that are not UTF-8 are written as U+FFFD.
 std::string CacheText(const MetadataModel& model);
 
 // Replaces the model with what the cache text holds. Empty text empties the model and returns

@@ -1,16 +1,11 @@
 // Composition of the configuration script text.
 #include "addon/metadata/configuration_text.h"
 
+#include "addon/metadata/literal_text.h"
+
 namespace {
 
-const char kHex[] = "0123456789abcdef";
 const char kPlaceholder[] = "${1}";
-
-void AppendUnicodeEscape(std::string& out, unsigned code) {
-    out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += kHex[(code >> shift) & 0xF];
-}
 
 void AppendQuoted(std::string& out, const std::string& text) {
     out += '"';
@@ -21,27 +16,7 @@ void AppendQuoted(std::string& out, const std::string& text) {
 }  // namespace
 
 void AppendScriptString(std::string& out, const std::string& text) {
-    for (std::string::size_type i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-        case '"': out += "\\\""; continue;
-        case '\\': out += "\\\\"; continue;
-        case '\n': out += "\\n"; continue;
-        case '\r': out += "\\r"; continue;
-        case '\t': out += "\\t"; continue;
-        case '<': AppendUnicodeEscape(out, c); continue;  // no "</script>" or "<!--" in the page
-        default: break;
-        }
-        if (c < 0x20) {
-            AppendUnicodeEscape(out, c);
-        } else if (c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x80' &&
-                   (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
-            AppendUnicodeEscape(out, text[i + 2] == '\xA8' ? 0x2028 : 0x2029);  // line ends in scripts
-            i += 2;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
+    AppendLiteralText(out, text, LiteralKind::kScript);
 }
 
 std::string InsertionText(const RuleDataMap& matched) {

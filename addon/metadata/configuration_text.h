@@ -13,7 +13,6 @@ std::string InsertionText(const RuleDataMap& matched);
 // is returned unchanged.
 std::string ConfigurationText(const std::string& scriptTemplate, const RuleDataMap& matched);
 
-// Appends text as the content of a JavaScript string literal that is also safe inside an HTML
-// script element: quote, backslash, control characters, U+2028/U+2029 (as UTF-8) and "<" are
-// escaped; everything else is copied byte for byte.
+// Appends UTF-8 text as the content of a JavaScript string literal that evaluates to exactly
+// that text and is safe inside an HTML script element (AppendLiteralText for scripts).
 void AppendScriptString(std::string& out, const std::string& text);

@@ -1,4 +1,20 @@
 // The card metadata: site patterns to rule ids, rule ids to their key-value data.
+//
+// Text rule: all narrow text of the model, of the reply it is built from (responseText) and of
+// the texts made from it is UTF-8. Every boundary converts between UTF-8 and UTF-16 with
+// win::ToNarrow and win::ToWide, never through an ANSI code page, so no character is lost or
+// changed in any Windows language:
+//   selector reply (bytes) -> UTF-8: ReplyTextAsUtf8, by its byte-order mark and declaration
+//   "Metadata Cache" (UTF-16) -> UTF-8 -> ReadCacheText; CacheText -> UTF-16 -> "Metadata Cache"
+//   page URL (UTF-16) -> host -> UTF-8 for MatchSites
+//   "Default Rule Id", "Zolvex Dynamic Script", "Selector Selector Host" (UTF-16) -> UTF-8
+//   configuration text (UTF-8) -> UTF-16 for the page's script element
+// Code pages are used for replies in neither UTF-8 nor UTF-16 only: one that declares another
+// encoding is read in that encoding's code page, one that declares none in the thread's ANSI
+// code page (services that write legacy text without saying so). The trigger file's path
+// stays UTF-16 throughout. Text may hold surrogates encoded on their own, as the cache parser
+// makes of \uD83D escapes; the writers give them back as \u escapes. Any other byte sequence
+// that is not UTF-8 is written out as U+FFFD.
 #pragma once
 
 #include <map>

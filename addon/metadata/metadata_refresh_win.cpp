@@ -3,6 +3,8 @@
 
 #include "addon/metadata/cache_text.h"
 #include "addon/metadata/metadata_response.h"
+#include "addon/metadata/reply_code_page_win.h"
+#include "addon/metadata/reply_text.h"
 #include "addon/win/text_win.h"
 
 namespace {
@@ -42,7 +44,7 @@ int EnsureMetadataCurrent(Settings& settings, MetadataState& state,
 
 void OnSelectorReply(Settings& settings, MetadataState& state, const std::string& reply,
                      const SettingsRoots& roots) {
-    state.responseText = reply;
+    state.responseText = ReplyTextAsUtf8(reply, Utf8FromLegacyReply);
     if (state.responseText.empty()) {
         RebuildFromCacheText(settings, state);
     } else if (BuildModelFromResponse(state.responseText, win::ToNarrow(settings.defaultRuleId),

@@ -26,7 +26,8 @@ bool CacheIsStale(const Settings& settings, std::int64_t now,
 int EnsureMetadataCurrent(Settings& settings, MetadataState& state,
                           const std::function<void()>& fetch, std::int64_t now);
 
-// Completion handlers of a fetch. A reply that is not well-formed XML counts as no reply; a
+// Completion handlers of a fetch. The reply is decoded to UTF-8 first (ReplyTextAsUtf8, legacy
+// text through Utf8FromLegacyReply). A reply that is not well-formed XML counts as no reply; a
 // cache text that cannot be read raises an exception and leaves the registry as it was.
 void OnSelectorReply(Settings& settings, MetadataState& state, const std::string& reply,
                      const SettingsRoots& roots);

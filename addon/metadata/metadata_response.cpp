@@ -133,7 +133,9 @@ ReplyReading BuildModelFromResponse(std::string& responseText, const std::string
                                     MetadataModel& model) {
     TiXmlDocument document;
     document.SetTabSize(0);  // no row and column for every node: nobody reads them
-    document.Parse(responseText.c_str());
+    // The reply has been decoded to UTF-8 already; a declaration naming another encoding
+    // describes the bytes as they came, not this text.
+    document.Parse(responseText.c_str(), nullptr, TIXML_ENCODING_UTF8);
     model.Clear();  // the old model is gone whatever the reply holds
     responseText.clear();
     const TiXmlElement* root = document.Error() ? nullptr : document.RootElement();

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "addon/metadata/script_scheme_win.h"
-#include "addon/win/text_win.h"
 #include "addon/win/unique_handle.h"
 
 namespace {
@@ -13,14 +12,14 @@ namespace {
 const REGSAM kUserKeyRights = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 // "APPDATA" + "\" + relative path; empty when the variable is not set (nothing to find then).
-std::string ComposeTriggerPath(const std::wstring& relative) {
+std::wstring ComposeTriggerPath(const std::wstring& relative) {
     const DWORD needed = ::GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
-    if (needed == 0) return std::string();
+    if (needed == 0) return std::wstring();
     std::wstring folder(needed, L'\0');
     const DWORD written = ::GetEnvironmentVariableW(L"APPDATA", &folder[0], needed);
-    if (written == 0 || written >= needed) return std::string();
+    if (written == 0 || written >= needed) return std::wstring();
     folder.resize(written);
-    return win::ToNarrow(folder) + "\\" + win::ToNarrow(relative);
+    return folder + L"\\" + relative;
 }
 
 void LoadMachineSettings(Settings& settings, const SettingsRoots& roots) {

@@ -28,7 +28,9 @@ struct Settings {
     std::uint32_t cacheModifiedTime = 0;
     std::uint32_t forceRefresh = 1;
     std::wstring metadataCacheText;  // equal to the text last read or written by this object
-    std::string triggerFilePath;     // empty when "APPDATA" is not set: no trigger file
+    // Wide, so that a user folder outside the ANSI code page is found too. Empty when "APPDATA"
+    // is not set: no trigger file.
+    std::wstring triggerFilePath;
 };
 
 // Full load when alreadyLoaded is 0 (machine values, cache text and time, force flag),

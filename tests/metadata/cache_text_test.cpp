@@ -35,12 +35,41 @@ TEST(CacheText, SpecialCharactersAreEscapedAsJson) {
     EXPECT_EQ("{\"sites\":{\"q\\\"b\\\\\":[\"\\n\\u0001\"]},\"data\":{}}", CacheText(model));
 }
 
-// Any bytes at all, in every place the text holds a string.
-TEST(CacheText, ArbitraryBytesReadBackToThemselves) {
+TEST(CacheText, CharactersBeyondAsciiAreWrittenAsTheyAreSurrogatesOnTheirOwnAsEscapes) {
+    MetadataModel model;
+    model.AddSite("\xE8\xA1\xA8\xE7\xA4\xBA.example", "\xF0\x9F\x98\x80");
+    model.Data()["\xED\xA0\xBD\xED\xB8\x80"]["Caf\xC3\xA9"] = "\xE2\x80\xA8\xED\xBF\xBF";
+    const std::string text = CacheText(model);
+    EXPECT_EQ("{\"sites\":{\"\xE8\xA1\xA8\xE7\xA4\xBA.example\":[\"\xF0\x9F\x98\x80\"]},"
+              "\"data\":{\"\\ud83d\\ude00\":{\"Caf\xC3\xA9\":\"\xE2\x80\xA8\\udfff\"}}}",
+              text);
+    MetadataModel read;
+    ASSERT_TRUE(ReadCacheText(text, read));
+    EXPECT_EQ(model, read);
+}
+
+// The registry keeps the cache text in UTF-16, which has no place for bytes that are not UTF-8.
+TEST(CacheText, BytesThatAreNotUtf8AreWrittenAsReplacementCharacters) {
+    MetadataModel model;
+    model.Data()["1"]["k"] = "Caf\xE9 \xE2\x80\" \xC0\xAF";
+    EXPECT_EQ("{\"sites\":{},\"data\":{\"1\":{\"k\":\"Caf\xEF\xBF\xBD \xEF\xBF\xBD\\\" "
+              "\xEF\xBF\xBD\xEF\xBF\xBD\"}}}",
+              CacheText(model));
+}
+
+// Text of every kind the model can hold, in every place the cache text holds a string.
+TEST(CacheText, ArbitraryTextReadsBackToItself) {
+    const char* const pieces[] = {
+        "a", "\"", "\\", "/", "\n", "\x01", "\x1f", "<", "\x7f", "\xC3\xA9", "\xE8\xA1\xA8",
+        "\xE2\x80\xA8", "\xF0\x9F\x98\x80", "\xED\xA0\xBD", "\xED\xB8\x80"};
+    const unsigned kPieces = sizeof pieces / sizeof *pieces;
     std::mt19937 random(7);
-    auto text = [&random]() {
-        std::string s(random() % 6, '\0');
-        for (char& c : s) c = static_cast<char>(random() % 256);
+    auto text = [&]() {
+        std::string s;
+        for (unsigned n = random() % 6; n > 0; --n) {
+            const unsigned piece = random() % (kPieces + 1);
+            s += piece < kPieces ? std::string(pieces[piece]) : std::string(1, '\0');
+        }
         return s;
     };
     for (int round = 0; round < 200; ++round) {

@@ -50,7 +50,14 @@ const EscapeCase kEscapes[] = {
     {"\x01\x1f", "\\u0001\\u001f"},
     {"</script><!--", "\\u003c/script>\\u003c!--"},
     {"x\xE2\x80\xA8y\xE2\x80\xA9z", "x\\u2028y\\u2029z"},
-    {"\xE2\x80\xAA \xC3\xA9 \xE2\x80", "\xE2\x80\xAA \xC3\xA9 \xE2\x80"},  // other bytes unchanged
+    // Other characters unchanged, whatever their bytes.
+    {"\xE2\x80\xAA \xC3\xA9 \xE8\xA1\xA8 \xE3\x82\xBD \xF0\x9F\x98\x80",
+     "\xE2\x80\xAA \xC3\xA9 \xE8\xA1\xA8 \xE3\x82\xBD \xF0\x9F\x98\x80"},
+    // Not UTF-8: a replacement character, and the escapes of what follows stay whole.
+    {"\x95\\\"", "\xEF\xBF\xBD\\\\\\\""},
+    {"\xE2\x80\"", "\xEF\xBF\xBD\\\""},
+    {"x\xE2\x80", "x\xEF\xBF\xBD"},
+    {"\xED\xA0\xBD\xED\xB8\x80 \xED\xBF\xBF", "\\ud83d\\ude00 \\udfff"},
     {"'/&>", "'/&>"},
 };
 
@@ -91,12 +98,21 @@ TEST(ConfigurationText, ScriptEngineReadsBackHostileStrings) {
         {"7\"]});alert(1);//", {{"k\\\"", "v\"\\\n\r\t</script><script>alert(2)</script>"}}},
         {"9", {{"line", "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\x01\x1f"}, {"<!--", "-->"}}},
         {"plain", {{"datasets", "a,b"}}},
+        // Café «Été» — 10€, 表示, ソフト and an emoji, in ids, keys and values.
+        {"Caf\xC3\xA9 \xC2\xAB\xC3\x89t\xC3\xA9\xC2\xBB \xE2\x80\x94 10\xE2\x82\xAC",
+         {{"\xE8\xA1\xA8\xE7\xA4\xBA", "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88 \xF0\x9F\x98\x80"}}},
+        {"\xF0\x9F\x98\x80", {{"\xE3\x82\xBD", "\xE8\xA1\xA8\\"}}},
     };
-    std::string text = ConfigurationText(kTemplate, matched);
+    // The surrogates of an emoji each on its own (as the cache parser gives "\ud83d\ude00"):
+    // the script reads the emoji.
+    RuleDataMap withPair = matched;
+    withPair["pair"]["k"] = "\xED\xA0\xBD\xED\xB8\x80";
+    std::string text = ConfigurationText(kTemplate, withPair);
     EXPECT_EQ(std::string::npos, text.find("</script"));
     EXPECT_EQ(std::string::npos, text.find('\n'));
 
-    std::vector<std::string> lines;  // sorted on both sides: hex sorts as the bytes do
+    std::vector<std::string> lines{"rid " + Hex("pair") + "\n",
+                                   Hex("pair:k") + " " + Hex("\xF0\x9F\x98\x80") + "\n"};
     for (const auto& rule : matched) lines.push_back("rid " + Hex(rule.first) + "\n");
     for (const auto& rule : matched)
         for (const auto& entry : rule.second)

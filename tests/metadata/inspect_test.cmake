@@ -2,8 +2,10 @@
 # -DTOOL=executable -DEMULATOR=runner|args (may be empty) -DDATA=folder of inputs
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 
+# Wine takes the ANSI code page from the locale: 1252 for undeclared legacy replies, as the
+# native build reads them.
 function(run_tool result out err)
-  execute_process(COMMAND ${emulator} ${TOOL} ${ARGN}
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 ${emulator} ${TOOL} ${ARGN}
     RESULT_VARIABLE code OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
   string(REPLACE "\r" "" stdout "${stdout}")
   string(REPLACE "\r" "" stderr "${stderr}")
@@ -50,6 +52,27 @@ host: shop.test
 matched: yes
 rule ids: 7
 configuration: cfg(\"rids\":[\"7\"],\"7:datasets\":\"a,b\",\"7:x\":\"say \\\"hi\\\" \\u003c/script>\") // \${1}
+" "${out}")
+
+# Text beyond ASCII, in the argument as in the reply: UTF-8 in, UTF-8 out, whatever the reply's
+# encoding.
+set(international [[{"sites":{"ソフト.example":["表示"]},"data":{"表示":{"Café «Été» — 10€":"😀 ソフト"}}}]])
+file(COPY_FILE ${DATA}/international_reply.xml ${CMAKE_CURRENT_BINARY_DIR}/表示.xml)
+foreach(reply ${DATA}/international_reply.xml ${DATA}/international_reply_utf16.xml
+              ${CMAKE_CURRENT_BINARY_DIR}/表示.xml)
+  run_tool(code out err --url "http://www.ソフト.example/" ${reply})
+  expect_equal("exit code of ${reply}" 0 "${code}")
+  expect_equal("output of ${reply}" "${international}
+host: www.ソフト.example
+matched: yes
+rule ids: 表示
+configuration: var ZLVX_config ={\"rids\":[\"表示\"],\"表示:Café «Été» — 10€\":\"😀 ソフト\"};
+" "${out}")
+endforeach()
+
+run_tool(code out err ${DATA}/legacy_reply.xml)
+expect_equal("output of an undeclared Windows-1252 reply"
+  "{\"sites\":{\"legacy.example\":[\"5\"]},\"data\":{\"5\":{\"t\":\"Café «Été» — 10€\"}}}
 " "${out}")
 
 foreach(bad cut_reply.xml missing.xml)

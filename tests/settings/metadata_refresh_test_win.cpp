@@ -73,11 +73,11 @@ TEST(TriggerFileTime, ExactUnixSecondsRoundedDown) {
     FILETIME written = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &written));
     file.Reset();
-    EXPECT_EQ(1700000000, GetTriggerFileTime(win::ToNarrow(path)));
+    EXPECT_EQ(1700000000, GetTriggerFileTime(path));
     ::DeleteFileW(path.c_str());
-    EXPECT_EQ(0, GetTriggerFileTime(win::ToNarrow(path)));
-    EXPECT_EQ(0, GetTriggerFileTime(""));
-    EXPECT_GT(GetTriggerFileTime(win::ToNarrow(folder)), 0);  // a folder counts too
+    EXPECT_EQ(0, GetTriggerFileTime(path));
+    EXPECT_EQ(0, GetTriggerFileTime(L""));
+    EXPECT_GT(GetTriggerFileTime(folder), 0);  // a folder counts too
 }
 
 class CacheWriting : public ScratchRoots {

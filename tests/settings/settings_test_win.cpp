@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "addon/metadata/cache_registry_win.h"
 #include "addon/metadata/script_scheme_win.h"
 #include "addon/win/text_win.h"
 #include "tests/settings/scratch_roots_win.h"
@@ -11,10 +12,10 @@ namespace {
 
 using namespace settings_test;
 
-std::string AppData() {
+std::wstring AppData() {
     wchar_t buffer[MAX_PATH] = {};
     ::GetEnvironmentVariableW(L"APPDATA", buffer, MAX_PATH);
-    return win::ToNarrow(buffer);
+    return buffer;
 }
 
 class SettingsLoad : public ScratchRoots {};
@@ -32,8 +33,7 @@ TEST_F(SettingsLoad, FreshInstallationLoadsEveryDefault) {
     EXPECT_EQ(31002u, settings.selectorPort);
     EXPECT_EQ(86400u, settings.refreshInterval);
     ASSERT_FALSE(AppData().empty());
-    EXPECT_EQ(AppData() + "\\" BRIMWELL_CARD_SELECTOR_APP_ID ".1\\Local Store\\brimwell_refresh.trigger",
-              settings.triggerFilePath);
+    EXPECT_EQ(AppData() + L"\\" BRIMWELL_WIDE(BRIMWELL_DEFAULT_TRIGGER_FILE), settings.triggerFilePath);
     EXPECT_EQ(L"", settings.metadataCacheText);
     EXPECT_EQ(0u, settings.cacheModifiedTime);
     EXPECT_EQ(1u, settings.forceRefresh);
@@ -91,7 +91,29 @@ TEST_F(SettingsLoad, WithoutAppDataThereIsNoTriggerFile) {
     Settings settings;
     LoadSettings(settings, 0, false, roots);
     ::SetEnvironmentVariableW(L"APPDATA", saved);
-    EXPECT_EQ("", settings.triggerFilePath);  // not "\..." relative to the current drive
+    EXPECT_EQ(L"", settings.triggerFilePath);  // not "\..." relative to the current drive
+}
+
+// A user folder named in Japanese on a Western system: the ANSI code page cannot name it.
+TEST_F(SettingsLoad, TriggerFileInAFolderBeyondTheAnsiCodePageIsFound) {
+    const std::wstring saved = AppData();
+    const std::wstring folder = saved + L"\\\u8868\u793a";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr) ||
+                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::wstring trigger = folder + L"\\refresh.trigger";
+    win::UniqueHandle<HANDLE, win::CloseKernelHandle> file(::CreateFileW(
+        trigger.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, file.Get());
+    file.Reset();
+    SetString(machine.Get(), L"Refresh Trigger File", L"refresh.trigger");
+    ::SetEnvironmentVariableW(L"APPDATA", folder.c_str());
+    Settings settings;
+    LoadSettings(settings, 0, false, roots);
+    ::SetEnvironmentVariableW(L"APPDATA", saved.c_str());
+    EXPECT_EQ(trigger, settings.triggerFilePath);
+    EXPECT_GT(GetTriggerFileTime(settings.triggerFilePath), 0);
+    ::DeleteFileW(trigger.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(SettingsLoad, MissingKeysLeaveFieldsAndStillCountAsLoaded) {
