@@ -93,7 +93,11 @@ cross_build_tinyxml() {
   ensure_deb_src
   local src=$deps/src/tinyxml
   rm -rf "$src" && mkdir -p "$src"
-  (cd "$src" && apt-get source -qq tinyxml >/dev/null 2>&1)
+  (cd "$src" && apt-get source -qq tinyxml >"$src.log" 2>&1) || {
+    echo "setup: apt-get source tinyxml failed (it needs the network and Debian's package sources):" >&2
+    tail -n 5 "$src.log" >&2
+    exit 1
+  }
   local dir
   dir=$(find "$src" -mindepth 1 -maxdepth 1 -type d -name 'tinyxml-*' | head -n 1)
   [ -n "$dir" ] || { echo "setup: apt-get source tinyxml gave no source tree" >&2; exit 1; }
