@@ -1,7 +1,8 @@
 # Third-party pieces: GoogleTest, TinyXML (built with TIXML_USE_STL, as Debian does) and the
 # header-only parts of Boost. For Windows they come from the mingw folder that setup fills.
 if(WIN32)
-  set(BRIMWELL_MINGW_DEPS ${PROJECT_SOURCE_DIR}/.deps/mingw CACHE PATH "Cross-built dependencies")
+  set(BRIMWELL_MINGW_DEPS ${PROJECT_SOURCE_DIR}/.deps/${BRIMWELL_MINGW_DEPS_FOLDER}
+      CACHE PATH "Cross-built dependencies")
   list(APPEND CMAKE_FIND_ROOT_PATH ${BRIMWELL_MINGW_DEPS})
   list(APPEND CMAKE_PREFIX_PATH ${BRIMWELL_MINGW_DEPS})
 endif()

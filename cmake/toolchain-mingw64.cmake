@@ -1,21 +1,8 @@
-# Cross-compiles for 64-bit Windows with mingw-w64's posix-thread flavour (GoogleTest needs
-# std::mutex); binaries are linked statically so they import only system DLLs.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 64-bit Windows with mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(BRIMWELL_MINGW_HOST x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${BRIMWELL_MINGW_HOST}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${BRIMWELL_MINGW_HOST}-g++-posix)
-set(CMAKE_RC_COMPILER ${BRIMWELL_MINGW_HOST}-windres)
-set(CMAKE_AR ${BRIMWELL_MINGW_HOST}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB ${BRIMWELL_MINGW_HOST}-ranlib CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${BRIMWELL_MINGW_HOST})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+# Cross-built GoogleTest and TinyXML: .deps/<this folder>, filled by scripts/setup.sh.
+set(BRIMWELL_MINGW_DEPS_FOLDER mingw)
+# Wine's Windows DLL folder of this bitness (stdole2.tlb for widl).
+set(BRIMWELL_WINE_WINDOWS_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

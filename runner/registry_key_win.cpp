@@ -1,10 +1,14 @@
-// Registry reading for the runner: RegOpenKeyA and a two-step RegQueryValueExA.
+// Registry reading for the runner: the 64-bit view's key and a two-step RegQueryValueExA.
 #include "runner/registry_key_win.h"
 
 #include <vector>
 
 RegistryKey::RegistryKey(HKEY root, const std::string& name) : name(name), handle(nullptr) {
-    if (::RegOpenKeyA(root, this->name.c_str(), &handle) != ERROR_SUCCESS) handle = nullptr;
+    // Both bitnesses of the runner read the one value an installer wrote: the 64-bit view's
+    // (32-bit Windows has only the one view and ignores the flag).
+    if (::RegOpenKeyExA(root, this->name.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &handle) !=
+        ERROR_SUCCESS)
+        handle = nullptr;
 }
 
 RegistryKey::~RegistryKey() {

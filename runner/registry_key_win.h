@@ -7,7 +7,8 @@
 
 class RegistryKey {
 public:
-    // Opens name under root with RegOpenKeyA; on failure the handle simply stays null.
+    // Opens name under root for reading, in the 64-bit view; on failure the handle simply
+    // stays null.
     RegistryKey(HKEY root, const std::string& name);
     ~RegistryKey();
     RegistryKey(const RegistryKey&) = delete;

@@ -1,53 +1,79 @@
 #!/usr/bin/env bash
-# The whole system end to end under Wine: registers the add-on, starts switchhost with the
-# selector stand-in, lets a simulated browser load example pages, prints what each document
+# The whole system end to end under Wine: registers the add-on of each bitness, sets the
+# settings once, starts switchhost with the selector stand-in, lets a simulated browser of each
+# bitness load example pages through its own helper-object key, prints what each document
 # received, stops the runner and shows the end of its log.
 #
-#   scripts/demo.sh [--pages FILE] [--cards FILE] [--port N] [--build-dir DIR] [--no-build]
+#   scripts/demo.sh [--arch x86|x64|both] [--pages FILE] [--cards FILE] [--port N]
+#                   [--build-dir DIR] [--x86-build-dir DIR] [--no-build]
+#
+# --build-dir is the x64 build (default build/windows), --x86-build-dir the x86 one (default
+# build/windows-x86). With both bitnesses the x64 runner serves both browsers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
+usage="usage: scripts/demo.sh [--arch x86|x64|both] [--pages FILE] [--cards FILE] [--port N]"
+usage+=" [--build-dir DIR] [--x86-build-dir DIR] [--no-build]"
+arch=both
 pages=$repo/examples/pages.txt
 cards=$repo/examples/cards.xml
 port=
-build=$repo/build/windows
+build_x64=$repo/build/windows
+build_x86=$repo/build/windows-x86
 do_build=1
 while [ $# -gt 0 ]; do
   case "$1" in
+    --arch) arch=$2; shift 2 ;;
     --pages) pages=$(realpath "$2"); shift 2 ;;
     --cards) cards=$(realpath "$2"); shift 2 ;;
     --port) port=$2; shift 2 ;;
-    --build-dir) build=$(realpath "$2"); shift 2 ;;
+    --build-dir) build_x64=$(realpath -m "$2"); shift 2 ;;
+    --x86-build-dir) build_x86=$(realpath -m "$2"); shift 2 ;;
     --no-build) do_build=; shift ;;
-    *) echo "usage: scripts/demo.sh [--pages FILE] [--cards FILE] [--port N] [--build-dir DIR] [--no-build]" >&2
-       exit 2 ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
 done
+case "$arch" in
+  both) arches=(x64 x86) ;;
+  x64|x86) arches=("$arch") ;;
+  *) echo "$usage" >&2; exit 2 ;;
+esac
 
 step() { printf '\n--- %s\n' "$*"; }
 fail() { echo "demo: $*" >&2; exit 1; }
 [ -r "$pages" ] || fail "cannot read the page list $pages"
 [ -r "$cards" ] || fail "cannot read the cards document $cards"
 
+build_of() { if [ "$1" = x64 ]; then echo "$build_x64"; else echo "$build_x86"; fi; }
+preset_of() { if [ "$1" = x64 ]; then echo windows; else echo windows-x86; fi; }
+
 if [ -n "$do_build" ]; then
   step "setting up and building"
   scripts/setup.sh || fail "setup failed"
-  { cmake --preset windows >/dev/null &&
-    cmake --build --preset windows --target brimwell-addon switchhost krestel-ss \
-      selector-standin-stop brimwell-demo >/dev/null; } || fail "the Windows build failed"
+  for a in "${arches[@]}"; do
+    { cmake --preset "$(preset_of "$a")" >/dev/null &&
+      cmake --build --preset "$(preset_of "$a")" --target brimwell-addon switchhost krestel-ss \
+        selector-standin-stop brimwell-demo >/dev/null; } || fail "the $a Windows build failed"
+  done
 fi
 binary() {
-  [ -f "$build/$1" ] || fail "$1 is not in $build (build it first)"
-  printf '%s\n' "$build/$1"
+  local file
+  file=$(build_of "$1")/$2
+  [ -f "$file" ] || fail "$2 is not in $(build_of "$1") (build it first)"
+  printf '%s\n' "$file"
 }
-addon=$(binary addon/com/brimwell-addon.dll)
-switchhost=$(binary runner/switchhost.exe)
-standin=$(binary tools/selector-standin/krestel-ss.dll)
-stopper=$(binary tools/selector-standin/selector-standin-stop.exe)
-demo=$(binary tools/demo/brimwell-demo.exe)
+# The runner, the stand-in and the stop program of the first bitness serve every browser.
+serving=${arches[0]}
+switchhost=$(binary "$serving" runner/switchhost.exe)
+standin=$(binary "$serving" tools/selector-standin/krestel-ss.dll)
+stopper=$(binary "$serving" tools/selector-standin/selector-standin-stop.exe)
+for a in "${arches[@]}"; do
+  binary "$a" addon/com/brimwell-addon.dll >/dev/null
+  binary "$a" tools/demo/brimwell-demo.exe >/dev/null
+done
 
-prefix=$build/demo/wineprefix
+prefix=$(build_of "$serving")/demo/wineprefix
 run() { scripts/wine-run.sh "$prefix" "$@"; }
 winpath() { run --x64 winepath -w "$1" 2>/dev/null; }
 
@@ -55,8 +81,12 @@ step "creating a private Wine prefix"
 rm -rf "$prefix" "$prefix.lock"
 run --x64 cmd /c exit 0 || fail "the Wine prefix could not be created"
 
-step "registering the add-on"
-run --x64 regsvr32 /s "$(winpath "$addon")" || fail "regsvr32 failed with exit code $?"
+for a in "${arches[@]}"; do
+  step "registering the $a add-on with the $a regsvr32"
+  run --"$a" regsvr32 /s "$(winpath "$(binary "$a" addon/com/brimwell-addon.dll)")" ||
+    fail "regsvr32 ($a) failed with exit code $?"
+done
+# Machine-wide settings exist once, in the 64-bit view, for both bitnesses.
 settings='HKLM\Software\Veltrane\Brimwell'
 if [ -n "$port" ]; then
   run --x64 reg add "$settings" /v "Selector Selector Port" /t REG_DWORD /d "$port" /f >/dev/null ||
@@ -64,7 +94,7 @@ if [ -n "$port" ]; then
 fi
 listen_port=${port:-31002}
 
-step "installing the selector stand-in and starting switchhost"
+step "installing the selector stand-in and starting the $serving switchhost"
 bin=$prefix/drive_c/krestel/bin
 mkdir -p "$bin"
 cp "$standin" "$bin/krestel-ss.dll"
@@ -86,12 +116,16 @@ for _ in $(seq 1 100); do listening && break; kill -0 "$runner" 2>/dev/null || b
 listening || fail "the selector stand-in is not listening on port $listen_port"
 echo "selector stand-in listening on port $listen_port"
 
-step "browsing the example pages"
 # Windows programs end their lines with CR LF; the terminal wants LF.
-set +e
-run "$demo" --pages "$(winpath "$pages")" | tr -d '\r'
-demo_status=${PIPESTATUS[0]}
-set -e
+demo_status=0
+for a in "${arches[@]}"; do
+  step "browsing the example pages with the $a simulated browser"
+  set +e
+  run "$(binary "$a" tools/demo/brimwell-demo.exe)" --pages "$(winpath "$pages")" | tr -d '\r'
+  status=${PIPESTATUS[0]}
+  set -e
+  [ "$status" -eq 0 ] || { echo "demo: the $a browser failed with exit code $status" >&2; demo_status=$status; }
+done
 
 step "stopping switchhost"
 run "$stopper" || fail "the stand-in did not take the stop request"

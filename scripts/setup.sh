@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Installs what the builds need from Debian's packages and cross-builds for mingw-w64 the
-# libraries Debian ships for Linux only. Idempotent and quiet when everything is present.
+# Installs what the builds need from Debian's packages (the 32-bit Wine included, for the x86
+# suite) and cross-builds for both mingw-w64 targets the libraries Debian ships for Linux only.
+# Idempotent and quiet when everything is present.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 deps=${BRIMWELL_DEPS:-$repo/.deps}
-mingw=$deps/mingw
-host=x86_64-w64-mingw32
 
 packages=(
   g++ cmake ninja-build pkg-config
   mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  wine wine64 libwine-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  wine wine64 wine32:i386 libwine-dev
+  file
   dpkg-dev
   libboost-dev libtinyxml-dev
   googletest libgtest-dev
@@ -29,6 +30,14 @@ apt_update_once() {
   [ -n "$apt_updated" ] && return
   as_root apt-get update -qq
   apt_updated=1
+}
+
+# wine32 is an i386 package: the machine must know that architecture first.
+enable_i386() {
+  dpkg --print-foreign-architectures | grep -qx i386 && return
+  log "adding the i386 architecture (for the 32-bit Wine)"
+  as_root dpkg --add-architecture i386
+  apt_updated=
 }
 
 install_packages() {
@@ -62,12 +71,14 @@ ensure_deb_src() {
   apt_update_once
 }
 
-toolchain=$repo/cmake/toolchain-mingw64.cmake
+# Each target's libraries go to a folder of its own: .deps/mingw (x86_64), .deps/mingw-i686.
+# Arguments of the functions below: the mingw-w64 host, the install folder, the toolchain file.
 
 cross_build_googletest() {
+  local host=$1 mingw=$2 toolchain=$3
   [ -f "$mingw/lib/libgtest_main.a" ] && return
   log "cross-building GoogleTest for $host"
-  local b=$deps/build/googletest
+  local b=$deps/build/googletest-$host
   rm -rf "$b"
   cmake -S /usr/src/googletest -B "$b" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$mingw" -Dgtest_disable_pthreads=OFF >/dev/null
@@ -76,20 +87,26 @@ cross_build_googletest() {
 }
 
 cross_build_tinyxml() {
+  local host=$1 mingw=$2
   [ -f "$mingw/lib/libtinyxml.a" ] && return
   log "cross-building TinyXML for $host from Debian's source package"
   ensure_deb_src
   local src=$deps/src/tinyxml
   rm -rf "$src" && mkdir -p "$src"
-  (cd "$src" && apt-get source -qq tinyxml >/dev/null 2>&1)
+  (cd "$src" && apt-get source -qq tinyxml >"$src.log" 2>&1) || {
+    echo "setup: apt-get source tinyxml failed (it needs the network and Debian's package sources):" >&2
+    tail -n 5 "$src.log" >&2
+    exit 1
+  }
   local dir
   dir=$(find "$src" -mindepth 1 -maxdepth 1 -type d -name 'tinyxml-*' | head -n 1)
   [ -n "$dir" ] || { echo "setup: apt-get source tinyxml gave no source tree" >&2; exit 1; }
-  mkdir -p "$mingw/lib" "$mingw/include" "$deps/build/tinyxml"
+  local objects=$deps/build/tinyxml-$host
+  mkdir -p "$mingw/lib" "$mingw/include" "$objects"
   local objs=()
   for f in tinyxml tinystr tinyxmlerror tinyxmlparser; do
-    $host-g++-posix -O2 -DTIXML_USE_STL -c "$dir/$f.cpp" -o "$deps/build/tinyxml/$f.o"
-    objs+=("$deps/build/tinyxml/$f.o")
+    $host-g++-posix -O2 -DTIXML_USE_STL -c "$dir/$f.cpp" -o "$objects/$f.o"
+    objs+=("$objects/$f.o")
   done
   $host-ar rcs "$mingw/lib/libtinyxml.a" "${objs[@]}"
   cp "$dir/tinyxml.h" "$dir/tinystr.h" "$mingw/include/"
@@ -97,11 +114,19 @@ cross_build_tinyxml() {
 
 # Boost is header-only in the Windows build; a link keeps the Linux include folder out of it.
 link_boost_headers() {
+  local mingw=$1
   mkdir -p "$mingw/include"
   [ -e "$mingw/include/boost" ] || ln -s /usr/include/boost "$mingw/include/boost"
 }
 
+cross_build_for() {
+  local host=$1 mingw=$2 toolchain=$repo/cmake/$3
+  cross_build_googletest "$host" "$mingw" "$toolchain"
+  cross_build_tinyxml "$host" "$mingw"
+  link_boost_headers "$mingw"
+}
+
+enable_i386
 install_packages
-cross_build_googletest
-cross_build_tinyxml
-link_boost_headers
+cross_build_for x86_64-w64-mingw32 "$deps/mingw" toolchain-mingw64.cmake
+cross_build_for i686-w64-mingw32 "$deps/mingw-i686" toolchain-mingw32.cmake

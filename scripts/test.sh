@@ -1,31 +1,37 @@
 #!/usr/bin/env bash
-# The whole test run: setup, both builds, every test (native, then under Wine), the fuzz run.
-# Runs every stage even when one fails, then exits non-zero if any did.
+# The whole test run: setup, the native build and its tests, both Windows builds (x64 and x86),
+# each Windows suite under Wine, the demo with both bitnesses, the fuzz run. Runs every stage
+# even when one fails, prints how long each took, then exits non-zero if any did.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 failed=()
+timings=()
 stage() {
-  local name=$1; shift
+  local name=$1 started=$SECONDS; shift
   printf '\n=== %s ===\n' "$name"
   "$@" || failed+=("$name")
+  timings+=("$(printf '%5ds  %s' $((SECONDS - started)) "$name")")
 }
 
-build_and_test() {
-  local preset=$1
-  cmake --preset "$preset" >/dev/null &&
-    cmake --build --preset "$preset" &&
-    ctest --preset "$preset" -j 2
-}
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
+run_tests() { ctest --preset "$1" -j 2; }
+build_and_test() { build "$1" && run_tests "$1"; }
 
 scripts/setup.sh || { echo "setup failed" >&2; exit 1; }
 stage "native build and tests" build_and_test native
-stage "windows build and tests (under Wine)" build_and_test windows
+# Both Windows builds first: the x64 suite registers the x86 library beside its own.
+stage "windows build (x64)" build windows
+stage "windows build (x86)" build windows-x86
+stage "windows tests (x64, under Wine)" run_tests windows
+stage "windows tests (x86, under Wine's WoW64)" run_tests windows-x86
+stage "demo with both bitnesses" tests/e2e/demo_test.sh "$PWD" 31873 both
 if [ -x scripts/fuzz.sh ]; then
   stage "fuzzing" scripts/fuzz.sh
 fi
 
 echo
+printf '%s\n' "${timings[@]}"
 if [ ${#failed[@]} -ne 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"
   exit 1

@@ -55,11 +55,11 @@ HRESULT CbrimwelladdonModule::CanUnloadNow() const {
 }
 
 HRESULT CbrimwelladdonModule::RegisterServer(HMODULE library) {
-    return com::RegisterServer(library, entry.scriptId);
+    return com::RegisterServer(library, *entry.clsid, entry.scriptId);
 }
 
 HRESULT CbrimwelladdonModule::UnregisterServer(HMODULE library) {
-    return com::UnregisterServer(library, entry.scriptId);
+    return com::UnregisterServer(library, *entry.clsid, entry.scriptId);
 }
 
 }  // namespace com

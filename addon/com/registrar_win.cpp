@@ -23,13 +23,6 @@ HKEY RootOf(Hive hive, const RootMap& roots) {
 
 bool Missing(LONG status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
 
-// Deletes `name` below `parent` with everything under it; a missing key is no failure.
-HRESULT DeleteTree(HKEY parent, const std::wstring& name) {
-    const LONG status = ::RegDeleteTreeW(parent, name.c_str());
-    if (status == ERROR_SUCCESS || Missing(status)) return S_OK;
-    return HRESULT_FROM_WIN32(status);
-}
-
 HRESULT WriteValue(HKEY key, const Value& value) {
     const wchar_t* name = value.name.empty() ? nullptr : value.name.c_str();
     LONG status;
@@ -45,57 +38,141 @@ HRESULT WriteValue(HKEY key, const Value& value) {
     return HRESULT_FROM_WIN32(status);
 }
 
-HRESULT RegisterKeys(HKEY parent, const std::vector<Key>& keys) {
-    for (const Key& key : keys) {
-        if (key.flag == KeyFlag::kDelete || key.flag == KeyFlag::kForceRemove) {
-            const HRESULT hr = DeleteTree(parent, key.name);
-            if (FAILED(hr)) return hr;
-            if (key.flag == KeyFlag::kDelete) continue;
-        }
-        win::UniqueHKey opened;
-        const LONG status = ::RegCreateKeyExW(parent, key.name.c_str(), 0, nullptr, 0, kKeyAccess,
-                                              nullptr, opened.Put(), nullptr);
-        if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-        for (const Value& value : key.values) {
-            const HRESULT hr = WriteValue(opened.Get(), value);
-            if (FAILED(hr)) return hr;
-        }
-        const HRESULT hr = RegisterKeys(opened.Get(), key.subkeys);
+std::wstring Join(const std::wstring& parent, const std::wstring& name) {
+    return parent.empty() ? name : parent + L"\\" + name;
+}
+
+// One key of a script: its path from the hive's root and the view it is opened in. Every key
+// is opened from the root by its full path, so that the view of one key never carries over
+// to the keys below it (a 32-bit caller's HKLM\Software is the 32-bit one).
+struct KeyAt {
+    std::wstring path;
+    REGSAM view;
+    bool shared;
+};
+
+class ScriptApplier {
+public:
+    ScriptApplier(HKEY root, Hive hive, const ApplyOptions& options)
+        : root(root), hive(hive), options(options) {}
+
+    HRESULT Register(const std::wstring& parent, const std::vector<Key>& keys) const;
+    HRESULT Unregister(const std::wstring& parent, const std::vector<Key>& keys) const;
+
+private:
+    KeyAt Locate(const std::wstring& parent, const Key& key) const {
+        const Placement placement = PlacementOf(options.placement, hive, Join(parent, key.name));
+        return KeyAt{Join(parent, key.name),
+                     placement == Placement::kShared64BitView ? REGSAM(KEY_WOW64_64KEY) : REGSAM(0),
+                     placement != Placement::kOwnView};
+    }
+    HRESULT DeleteTree(const KeyAt& at) const;
+    HRESULT DeleteIfEmpty(const KeyAt& at, HKEY opened) const;
+    HRESULT Repoint(HKEY opened, const Key& key) const;
+    HRESULT UnregisterOne(const std::wstring& parent, const Key& key) const;
+
+    HKEY root;
+    Hive hive;
+    const ApplyOptions& options;
+};
+
+// Deletes the key with everything under it; a missing key is no failure.
+HRESULT ScriptApplier::DeleteTree(const KeyAt& at) const {
+    win::UniqueHKey key;
+    LONG status = ::RegOpenKeyExW(root, at.path.c_str(), 0, kKeyAccess | at.view, key.Put());
+    if (Missing(status)) return S_OK;
+    if (status == ERROR_SUCCESS) status = ::RegDeleteTreeW(key.Get(), nullptr);
+    key.Reset();
+    if (status == ERROR_SUCCESS) status = ::RegDeleteKeyExW(root, at.path.c_str(), at.view, 0);
+    return status == ERROR_SUCCESS || Missing(status) ? S_OK : HRESULT_FROM_WIN32(status);
+}
+
+// Deletes the key unless something lives below it (then it is not only ours).
+HRESULT ScriptApplier::DeleteIfEmpty(const KeyAt& at, HKEY opened) const {
+    DWORD subkeys = 0;
+    LONG status = ::RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    if (subkeys != 0) return S_OK;
+    status = ::RegDeleteKeyExW(root, at.path.c_str(), at.view, 0);
+    return status == ERROR_SUCCESS || Missing(status) ? S_OK : HRESULT_FROM_WIN32(status);
+}
+
+// A shared text value that still names the module being unregistered is made to name the
+// module that stays; values changed since registration are left alone.
+HRESULT ScriptApplier::Repoint(HKEY opened, const Key& key) const {
+    if (options.ownModule.empty() || options.otherModule.empty()) return S_OK;
+    for (const Value& value : key.values) {
+        if (value.type != ValueType::kString) continue;
+        if (value.text.find(options.ownModule) == std::wstring::npos) continue;
+        const wchar_t* name = value.name.empty() ? nullptr : value.name.c_str();
+        wchar_t stored[2048];
+        DWORD size = sizeof stored;
+        if (::RegGetValueW(opened, nullptr, name, RRF_RT_REG_SZ, nullptr, stored, &size) !=
+                ERROR_SUCCESS ||
+            value.text != stored)
+            continue;
+        Value repointed = value;
+        for (std::size_t at = repointed.text.find(options.ownModule); at != std::wstring::npos;
+             at = repointed.text.find(options.ownModule, at + options.otherModule.size()))
+            repointed.text.replace(at, options.ownModule.size(), options.otherModule);
+        const HRESULT hr = WriteValue(opened, repointed);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
 }
 
-HRESULT UnregisterKeys(HKEY parent, const std::vector<Key>& keys) {
+HRESULT ScriptApplier::Register(const std::wstring& parent, const std::vector<Key>& keys) const {
     for (const Key& key : keys) {
-        if (key.flag == KeyFlag::kDelete) continue;  // removed at registration already
-        if (key.flag == KeyFlag::kForceRemove) {
-            const HRESULT hr = DeleteTree(parent, key.name);
+        const KeyAt at = Locate(parent, key);
+        if (key.flag == KeyFlag::kDelete || key.flag == KeyFlag::kForceRemove) {
+            const HRESULT hr = DeleteTree(at);
             if (FAILED(hr)) return hr;
-            continue;
+            if (key.flag == KeyFlag::kDelete) continue;
         }
         win::UniqueHKey opened;
-        LONG status = ::RegOpenKeyExW(parent, key.name.c_str(), 0, kKeyAccess, opened.Put());
-        if (Missing(status)) continue;
+        const LONG status = ::RegCreateKeyExW(root, at.path.c_str(), 0, nullptr, 0,
+                                              kKeyAccess | at.view, nullptr, opened.Put(), nullptr);
         if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
         for (const Value& value : key.values) {
-            if (value.name.empty()) continue;  // the unnamed value goes with its key
-            status = ::RegDeleteValueW(opened.Get(), value.name.c_str());
-            if (status != ERROR_SUCCESS && !Missing(status)) return HRESULT_FROM_WIN32(status);
+            const HRESULT hr = WriteValue(opened.Get(), value);
+            if (FAILED(hr)) return hr;
         }
-        const HRESULT hr = UnregisterKeys(opened.Get(), key.subkeys);
+        const HRESULT hr = Register(at.path, key.subkeys);
         if (FAILED(hr)) return hr;
-        if (key.flag == KeyFlag::kNoRemove) continue;
-        DWORD subkeys = 0;
-        status = ::RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-        if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-        if (subkeys != 0) continue;  // something not ours lives below: keep the key
-        opened.Reset();
-        status = ::RegDeleteKeyW(parent, key.name.c_str());
-        if (status != ERROR_SUCCESS && !Missing(status)) return HRESULT_FROM_WIN32(status);
     }
     return S_OK;
+}
+
+HRESULT ScriptApplier::Unregister(const std::wstring& parent, const std::vector<Key>& keys) const {
+    for (const Key& key : keys) {
+        if (key.flag == KeyFlag::kDelete) continue;  // removed at registration already
+        const HRESULT hr = UnregisterOne(parent, key);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+HRESULT ScriptApplier::UnregisterOne(const std::wstring& parent, const Key& key) const {
+    const KeyAt at = Locate(parent, key);
+    const bool keep = at.shared && options.keepShared;
+    if (key.flag == KeyFlag::kForceRemove && !keep) return DeleteTree(at);
+    win::UniqueHKey opened;
+    LONG status = ::RegOpenKeyExW(root, at.path.c_str(), 0, kKeyAccess | at.view, opened.Put());
+    if (Missing(status)) return S_OK;
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    if (keep) {
+        const HRESULT hr = Repoint(opened.Get(), key);
+        return FAILED(hr) ? hr : Unregister(at.path, key.subkeys);
+    }
+    for (const Value& value : key.values) {
+        if (value.name.empty()) continue;  // the unnamed value goes with its key
+        status = ::RegDeleteValueW(opened.Get(), value.name.c_str());
+        if (status != ERROR_SUCCESS && !Missing(status)) return HRESULT_FROM_WIN32(status);
+    }
+    const HRESULT hr = Unregister(at.path, key.subkeys);
+    if (FAILED(hr) || key.flag == KeyFlag::kNoRemove) return hr;
+    return DeleteIfEmpty(at, opened.Get());
 }
 
 // Resource bytes as text: UTF-8 (ASCII included), an optional byte-order mark, up to a NUL.
@@ -121,12 +198,14 @@ RootMap SystemRoots() {
                    HKEY_CURRENT_CONFIG};
 }
 
-HRESULT ApplyScript(const Script& script, Mode mode, const RootMap& roots) {
-    for (const RootBlock& root : script.roots) {
-        HKEY hive = RootOf(root.hive, roots);
-        if (!hive) return E_INVALIDARG;
-        const HRESULT hr = mode == Mode::kRegister ? RegisterKeys(hive, root.subkeys)
-                                                   : UnregisterKeys(hive, root.subkeys);
+HRESULT ApplyScript(const Script& script, Mode mode, const RootMap& roots,
+                    const ApplyOptions& options) {
+    for (const RootBlock& block : script.roots) {
+        HKEY root = RootOf(block.hive, roots);
+        if (!root) return E_INVALIDARG;
+        const ScriptApplier applier(root, block.hive, options);
+        const HRESULT hr = mode == Mode::kRegister ? applier.Register(L"", block.subkeys)
+                                                   : applier.Unregister(L"", block.subkeys);
         if (FAILED(hr)) return hr;
     }
     return S_OK;

@@ -5,6 +5,7 @@
 
 #include "addon/com/module_path_win.h"
 #include "addon/com/registrar_win.h"
+#include "addon/com/server_key_placement.h"
 #include "addon/win/com_ptr.h"
 #include "addon/win/unique_handle.h"
 
@@ -38,18 +39,36 @@ HRESULT RegisterOwnTypeLib(const std::wstring& path) {
     return ::RegisterTypeLib(typeLib.Get(), &fullPath[0], nullptr);
 }
 
-// HKCR\TypeLib\{libid}\<major>.<minor> (hexadecimal numbers) exists.
-bool IsTypeLibRegistered(const TLIBATTR& attributes) {
+// "TypeLib\{libid}\<major>.<minor>" (hexadecimal numbers), or "" when the id cannot be written.
+std::wstring TypeLibVersionKey(const TLIBATTR& attributes) {
     wchar_t libid[40];
-    if (!::StringFromGUID2(attributes.guid, libid, 40)) return false;
+    if (!::StringFromGUID2(attributes.guid, libid, 40)) return std::wstring();
     wchar_t version[16];
     ::wsprintfW(version, L"%x.%x", attributes.wMajorVerNum, attributes.wMinorVerNum);
-    const std::wstring path = std::wstring(L"TypeLib\\") + libid + L"\\" + version;
-    win::UniqueHKey key;
-    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+    return std::wstring(L"TypeLib\\") + libid + L"\\" + version;
 }
 
-HRESULT UnregisterOwnTypeLib(const std::wstring& path) {
+bool IsTypeLibRegistered(const TLIBATTR& attributes) {
+    const std::wstring path = TypeLibVersionKey(attributes);
+    win::UniqueHKey key;
+    return !path.empty() &&
+           ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+// While the other bitness stays registered only this bitness's entry goes
+// ("...\409\win32" or "...\win64"): the type library key and the interface keys, which
+// both bitnesses share, stay for the other.
+HRESULT RemoveTypeLibPlatformEntry(const TLIBATTR& attributes) {
+    const wchar_t* platform = attributes.syskind == SYS_WIN64 ? L"win64" : L"win32";
+    wchar_t locale[16];
+    ::wsprintfW(locale, L"%x", attributes.lcid);
+    const std::wstring path = TypeLibVersionKey(attributes) + L"\\" + locale + L"\\" + platform;
+    const LONG status = ::RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return S_OK;
+    return HRESULT_FROM_WIN32(status);
+}
+
+HRESULT UnregisterOwnTypeLib(const std::wstring& path, bool keepShared) {
     win::ComPtr<ITypeLib> typeLib;
     HRESULT hr = LoadOwnTypeLib(path, typeLib);
     if (FAILED(hr)) return hr;
@@ -60,6 +79,7 @@ HRESULT UnregisterOwnTypeLib(const std::wstring& path) {
     typeLib->ReleaseTLibAttr(attributes);
     // Not registered counts as done, so an unregistration can be repeated.
     if (!IsTypeLibRegistered(copy)) return S_OK;
+    if (keepShared) return RemoveTypeLibPlatformEntry(copy);
     return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
                                copy.syskind);
 }
@@ -81,6 +101,35 @@ registrar::Replacements ServerReplacements(const std::wstring& modulePath) {
 
 namespace {
 
+// The view of the other bitness's class keys: from a 64-bit process the 32-bit one; from a
+// 32-bit process the 64-bit one, which exists only on 64-bit Windows.
+bool OtherView(REGSAM& view) {
+    if (sizeof(void*) == 8) {
+        view = KEY_WOW64_32KEY;
+        return true;
+    }
+    BOOL wow64 = FALSE;
+    view = KEY_WOW64_64KEY;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+// The library registered for `clsid` by the other bitness, or "" when it has none.
+std::wstring OtherBitnessModule(const CLSID& clsid) {
+    REGSAM view = 0;
+    wchar_t id[40];
+    if (!OtherView(view) || !::StringFromGUID2(clsid, id, 40)) return std::wstring();
+    const std::wstring path = std::wstring(L"CLSID\\") + id + L"\\InprocServer32";
+    win::UniqueHKey key;
+    wchar_t module[MAX_PATH * 2];
+    DWORD size = sizeof module;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.Put()) !=
+            ERROR_SUCCESS ||
+        ::RegGetValueW(key.Get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, module, &size) !=
+            ERROR_SUCCESS)
+        return std::wstring();
+    return module;
+}
+
 // Both scripts are read and parsed before either is applied, so a malformed one changes nothing.
 HRESULT LoadScripts(HMODULE library, UINT classScriptId, std::wstring& path,
                     registrar::Script& moduleScript, registrar::Script& classScript) {
@@ -93,34 +142,41 @@ HRESULT LoadScripts(HMODULE library, UINT classScriptId, std::wstring& path,
 }
 
 // Register: module script, class script, type library. Unregister: class script, type
-// library, module script. Each step runs only when the ones before it succeeded.
-HRESULT UpdateServer(HMODULE library, UINT classScriptId, registrar::Mode mode) {
+// library, module script. Each step runs only when the ones before it succeeded. While the
+// other bitness stays registered, unregistering leaves the shared keys to it.
+HRESULT UpdateServer(HMODULE library, const CLSID& clsid, UINT classScriptId,
+                     registrar::Mode mode) {
     ThreadLocaleScope locale(LOCALE_SYSTEM_DEFAULT);
     std::wstring path;
     registrar::Script moduleScript, classScript;
     HRESULT hr = LoadScripts(library, classScriptId, path, moduleScript, classScript);
     if (FAILED(hr)) return hr;
     const registrar::RootMap roots = registrar::SystemRoots();
+    registrar::ApplyOptions options;
+    options.placement = ServerKeyPlacement();
     if (mode == registrar::Mode::kRegister) {
-        hr = registrar::ApplyScript(moduleScript, mode, roots);
-        if (SUCCEEDED(hr)) hr = registrar::ApplyScript(classScript, mode, roots);
+        hr = registrar::ApplyScript(moduleScript, mode, roots, options);
+        if (SUCCEEDED(hr)) hr = registrar::ApplyScript(classScript, mode, roots, options);
         if (SUCCEEDED(hr)) hr = RegisterOwnTypeLib(path);
     } else {
-        hr = registrar::ApplyScript(classScript, mode, roots);
-        if (SUCCEEDED(hr)) hr = UnregisterOwnTypeLib(path);
-        if (SUCCEEDED(hr)) hr = registrar::ApplyScript(moduleScript, mode, roots);
+        options.otherModule = OtherBitnessModule(clsid);
+        options.keepShared = !options.otherModule.empty();
+        options.ownModule = path;
+        hr = registrar::ApplyScript(classScript, mode, roots, options);
+        if (SUCCEEDED(hr)) hr = UnregisterOwnTypeLib(path, options.keepShared);
+        if (SUCCEEDED(hr)) hr = registrar::ApplyScript(moduleScript, mode, roots, options);
     }
     return hr;
 }
 
 }  // namespace
 
-HRESULT RegisterServer(HMODULE library, UINT classScriptId) {
-    return UpdateServer(library, classScriptId, registrar::Mode::kRegister);
+HRESULT RegisterServer(HMODULE library, const CLSID& clsid, UINT classScriptId) {
+    return UpdateServer(library, clsid, classScriptId, registrar::Mode::kRegister);
 }
 
-HRESULT UnregisterServer(HMODULE library, UINT classScriptId) {
-    return UpdateServer(library, classScriptId, registrar::Mode::kUnregister);
+HRESULT UnregisterServer(HMODULE library, const CLSID& clsid, UINT classScriptId) {
+    return UpdateServer(library, clsid, classScriptId, registrar::Mode::kUnregister);
 }
 
 }  // namespace com

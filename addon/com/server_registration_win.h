@@ -18,9 +18,10 @@ registrar::Replacements ServerReplacements(const std::wstring& modulePath);
 
 // Thread locale LOCALE_SYSTEM_DEFAULT while registering; then the module script (101), and
 // when it succeeded the class script and the type library from the library's "TYPELIB"
-// resource. Returns S_OK or the first failure.
-HRESULT RegisterServer(HMODULE library, UINT classScriptId);
-// The class script and the type library first; when they succeeded, the module script.
-HRESULT UnregisterServer(HMODULE library, UINT classScriptId);
+// resource. Keys are placed as ServerKeyPlacement() says. Returns S_OK or the first failure.
+HRESULT RegisterServer(HMODULE library, const CLSID& clsid, UINT classScriptId);
+// The class script and the type library first; when they succeeded, the module script. When
+// the other bitness has `clsid` registered too, the shared keys stay for it.
+HRESULT UnregisterServer(HMODULE library, const CLSID& clsid, UINT classScriptId);
 
 }  // namespace com

@@ -24,8 +24,7 @@ std::wstring ComposeTriggerPath(const std::wstring& relative) {
 
 void LoadMachineSettings(Settings& settings, const SettingsRoots& roots) {
     win::UniqueHKey key;
-    if (::RegOpenKeyExW(roots.machine, roots.keyPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-        return;
+    if (OpenMachineSettingsKey(roots, key.Put()) != ERROR_SUCCESS) return;
     settings.defaultRuleId = ReadRegistryString(key.Get(), L"Default Rule Id");
     settings.staticScriptUrl = ReadRegistryString(key.Get(), L"Zolvex Static Script");
     settings.dynamicScriptTemplate = ReadRegistryString(key.Get(), L"Zolvex Dynamic Script");
@@ -47,6 +46,12 @@ void LoadUserState(Settings& settings, std::uint32_t alreadyLoaded, const Settin
 }
 
 }  // namespace
+
+LONG OpenMachineSettingsKey(const SettingsRoots& roots, HKEY* key) {
+    // One set of machine-wide settings for both bitnesses: the 64-bit view's (32-bit Windows
+    // has only the one view and ignores the flag).
+    return ::RegOpenKeyExW(roots.machine, roots.keyPath, 0, KEY_READ | KEY_WOW64_64KEY, key);
+}
 
 LONG OpenUserSettingsKey(const SettingsRoots& roots, HKEY* key) {
     return ::RegCreateKeyExW(roots.user, roots.keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,

@@ -45,5 +45,8 @@ std::wstring ReadRegistryString(HKEY key, const wchar_t* name);
 // A REG_DWORD value; false (and value untouched) when missing or of another type or size.
 bool ReadRegistryDword(HKEY key, const wchar_t* name, std::uint32_t& value);
 
+// Opens the machine-wide key for reading, in the 64-bit view whatever the caller's bitness.
+LONG OpenMachineSettingsKey(const SettingsRoots& roots, HKEY* key);
+
 // Opens (creating when needed) the per-user key with read, set-value and create-subkey rights.
 LONG OpenUserSettingsKey(const SettingsRoots& roots, HKEY* key);

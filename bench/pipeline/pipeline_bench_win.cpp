@@ -47,9 +47,12 @@ void Report(const char* name, const Figures& measured, const char* reference,
                 goal * 1000);
 }
 
+// The add-on of either bitness reads the machine-wide settings from the 64-bit view.
+constexpr REGSAM kSettingsAccess = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
+
 void SetString(HKEY root, const wchar_t* name, const std::wstring& text) {
     win::UniqueHKey key;
-    ::RegCreateKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, nullptr, 0, KEY_ALL_ACCESS,
+    ::RegCreateKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, nullptr, 0, kSettingsAccess,
                       nullptr, key.Put(), nullptr);
     ::RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
@@ -57,10 +60,20 @@ void SetString(HKEY root, const wchar_t* name, const std::wstring& text) {
 
 void SetDword(HKEY root, const wchar_t* name, DWORD value) {
     win::UniqueHKey key;
-    ::RegCreateKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, nullptr, 0, KEY_ALL_ACCESS,
+    ::RegCreateKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, nullptr, 0, kSettingsAccess,
                       nullptr, key.Put(), nullptr);
     ::RegSetValueExW(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                      sizeof(value));
+}
+
+void DeleteMachineSettings() {
+    win::UniqueHKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0,
+                        kSettingsAccess, key.Put()) != ERROR_SUCCESS)
+        return;
+    ::RegDeleteTreeW(key.Get(), nullptr);
+    key.Reset();
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), KEY_WOW64_64KEY, 0);
 }
 
 // A fresh cache of kCards cards; card 0 applies to every host containing "bench.test".
@@ -276,6 +289,6 @@ int main(int argc, char** argv) {
     MeasurePages(rounds);
     if (html) html->Release();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
+    DeleteMachineSettings();
     return 0;
 }

@@ -35,7 +35,7 @@ std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
 
 }  // namespace
 
-void DumpTree(HKEY key, const std::wstring& path, std::set<std::wstring>& lines) {
+void DumpTree(HKEY key, const std::wstring& path, std::set<std::wstring>& lines, REGSAM view) {
     std::vector<BYTE> data(65536);
     for (DWORD i = 0;; ++i) {
         wchar_t name[16384];  // the longest value name and its NUL
@@ -62,39 +62,67 @@ void DumpTree(HKEY key, const std::wstring& path, std::set<std::wstring>& lines)
         const std::wstring child = Join(path, std::wstring(name, nameLength));
         lines.insert(child);
         win::UniqueHKey sub;
-        if (::RegOpenKeyExW(key, name, 0, KEY_READ, sub.Put()) == ERROR_SUCCESS)
-            DumpTree(sub.Get(), child, lines);
+        if (::RegOpenKeyExW(key, name, 0, KEY_READ | view, sub.Put()) == ERROR_SUCCESS)
+            DumpTree(sub.Get(), child, lines, view);
     }
 }
 
-std::set<std::wstring> Tree(HKEY root, const std::wstring& path) {
+std::set<std::wstring> Tree(HKEY root, const std::wstring& path, REGSAM view) {
     std::set<std::wstring> lines;
     win::UniqueHKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS)
-        DumpTree(key.Get(), L"", lines);
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) == ERROR_SUCCESS)
+        DumpTree(key.Get(), L"", lines, view);
     return lines;
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
     win::UniqueHKey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) == ERROR_SUCCESS;
 }
 
-long long ReadDword(HKEY root, const std::wstring& path, const wchar_t* name) {
+long long ReadDword(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
+    win::UniqueHKey key;
     DWORD value = 0, size = sizeof value;
-    if (::RegGetValueW(root, path.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS ||
+        ::RegGetValueW(key.Get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+            ERROR_SUCCESS)
         return -1;
     return value;
 }
 
-std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name) {
+std::wstring ReadString(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
+    win::UniqueHKey key;
     wchar_t text[4096];
     DWORD size = sizeof text;
-    if (::RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
-        ERROR_SUCCESS)
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS ||
+        ::RegGetValueW(key.Get(), nullptr, name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+            ERROR_SUCCESS)
         return L"<missing>";
     return text;
+}
+
+namespace {
+
+LONG WriteValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
+                const void* data, DWORD size, REGSAM view) {
+    win::UniqueHKey key;
+    const LONG status = ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view,
+                                          nullptr, key.Put(), nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    return ::RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+}  // namespace
+
+LONG WriteDword(HKEY root, const std::wstring& path, const wchar_t* name, DWORD value,
+                REGSAM view) {
+    return WriteValue(root, path, name, REG_DWORD, &value, sizeof value, view);
+}
+
+LONG WriteString(HKEY root, const std::wstring& path, const wchar_t* name,
+                 const std::wstring& text, REGSAM view) {
+    return WriteValue(root, path, name, REG_SZ, text.c_str(),
+                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), view);
 }
 
 }  // namespace testing_registry

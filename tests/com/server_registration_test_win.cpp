@@ -8,47 +8,37 @@
 #include <set>
 #include <string>
 
-#include "addon/metadata/registration_defaults.h"
 #include "addon/win/unique_handle.h"
 #include "tests/com/addon_library_path_win.h"
 #include "tests/com/builtin_program_win.h"
 #include "tests/com/import_hook_win.h"
+#include "tests/com/registration_listing_win.h"
 #include "tests/com/registry_dump_win.h"
 
 namespace {
 
 using testing_addon::kOwnBitness;
 using testing_addon::RunBuiltin;
+using testing_registration::kBhoParent;
+using testing_registration::kClassKey;
+using testing_registration::kExtensions;
+using testing_registration::kInterfaceKey;
+using testing_registration::kMenuExt;
+using testing_registration::kSettings;
+using testing_registration::kTypeLibKey;
+using testing_registration::Lines;
+using testing_registration::Registered;
 using testing_registry::KeyExists;
 using testing_registry::ReadDword;
-using testing_registry::Tree;
-typedef std::set<std::wstring> Lines;
 
-const wchar_t kClsid[] = L"{5B2C8A41-7D3E-4F90-A6C1-2E8D94B07F13}";
-const wchar_t kClassKey[] = L"CLSID\\{5B2C8A41-7D3E-4F90-A6C1-2E8D94B07F13}";
-const wchar_t kTypeLibKey[] = L"TypeLib\\{A4F17C02-3B58-4E6D-9C20-71D5E8B3A946}";
-const wchar_t kInterfaceKey[] = L"Interface\\{C93E5D70-1A2B-4C8F-B7E4-06F9A21D8C35}";
-const wchar_t kAppIdKey[] = L"AppID\\{2D7F0B93-E4A6-4158-8F3C-9B61C0E7A2D4}";
-const wchar_t kAppIdNameKey[] = L"AppID\\brimwell-addon.DLL";
-const wchar_t kBhoParent[] =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
-const wchar_t kMenuExt[] = L"Software\\Microsoft\\Internet Explorer\\MenuExt";
-const wchar_t kMenuEntry[] =
-    L"Software\\Microsoft\\Internet Explorer\\MenuExt\\Refresh Veltrane Brimwell";
-const wchar_t kExtensions[] = L"Software\\Microsoft\\Internet Explorer\\Extensions";
-const wchar_t kExtensionEntry[] =
-    L"Software\\Microsoft\\Internet Explorer\\Extensions\\{F0A83C56-92D1-4B7E-A5F8-3C04E6B19D72}";
-const wchar_t kVeltrane[] = L"Software\\Veltrane";
-const wchar_t kSettings[] = L"Software\\Veltrane\\Brimwell";
 constexpr long kScriptSucceeded = 73;
-
-std::wstring BhoKey() { return std::wstring(kBhoParent) + L"\\" + kClsid; }
 
 // The library is registered from a folder whose name holds a single quote, so the doubled
 // quote of "Module" inside quoted script text is exercised.
 class ServerRegistration : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        testing_registration::RemoveStaleSettings();
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
         folder = std::wstring(temp) + L"brimwell it's";
@@ -65,92 +55,11 @@ protected:
         return RunBuiltin(kOwnBitness, L"regsvr32", L"/s " + options + L"\"" + library + L"\"");
     }
 
-    // Everything both scripts and the type library registration write, as one listing.
-    static Lines Registered() {
-        Lines all;
-        const struct { HKEY hive; const wchar_t* name; std::wstring path; } kAreas[] = {
-            {HKEY_CLASSES_ROOT, L"HKCR", kAppIdKey},
-            {HKEY_CLASSES_ROOT, L"HKCR", kAppIdNameKey},
-            {HKEY_CLASSES_ROOT, L"HKCR", L"brimwelladdon.BrimwellBHO.1"},
-            {HKEY_CLASSES_ROOT, L"HKCR", L"brimwelladdon.BrimwellBHO"},
-            {HKEY_CLASSES_ROOT, L"HKCR", kClassKey},
-            {HKEY_LOCAL_MACHINE, L"HKLM", BhoKey()},
-            {HKEY_LOCAL_MACHINE, L"HKLM", kExtensionEntry},
-            {HKEY_LOCAL_MACHINE, L"HKLM", kVeltrane},
-            {HKEY_CURRENT_USER, L"HKCU", kMenuEntry},
-            {HKEY_CURRENT_USER, L"HKCU", kVeltrane},
-        };
-        for (const auto& area : kAreas) {
-            const std::wstring prefix = std::wstring(area.name) + L"\\" + area.path;
-            if (KeyExists(area.hive, area.path)) all.insert(prefix);
-            for (const std::wstring& line : Tree(area.hive, area.path))
-                all.insert(prefix + (line[0] == L' ' ? L"" : L"\\") + line);
-        }
-        return all;
-    }
-
     static Lines Expected() {
-        const std::wstring menu = L"res://" + library + L"/201";
-        const std::wstring cls = std::wstring(L"HKCR\\") + kClassKey;
-        const std::wstring bho = L"HKLM\\" + BhoKey();
-        const std::wstring ext = std::wstring(L"HKLM\\") + kExtensionEntry;
-        const std::wstring hklm = L"HKLM\\Software\\Veltrane\\Brimwell";
-        const std::wstring hkcu = L"HKCU\\Software\\Veltrane\\Brimwell";
-        const std::wstring entry = std::wstring(L"HKCU\\") + kMenuEntry;
-        return Lines{
-            std::wstring(L"HKCR\\") + kAppIdKey,
-            std::wstring(L"HKCR\\") + kAppIdKey + L" | @ = s:brimwelladdon",
-            std::wstring(L"HKCR\\") + kAppIdNameKey,
-            std::wstring(L"HKCR\\") + kAppIdNameKey + L" | AppID = s:{2D7F0B93-E4A6-4158-8F3C-9B61C0E7A2D4}",
-            L"HKCR\\brimwelladdon.BrimwellBHO.1",
-            L"HKCR\\brimwelladdon.BrimwellBHO.1 | @ = s:BrimwellBHO Class",
-            L"HKCR\\brimwelladdon.BrimwellBHO.1\\CLSID",
-            L"HKCR\\brimwelladdon.BrimwellBHO.1\\CLSID | @ = s:" + std::wstring(kClsid),
-            L"HKCR\\brimwelladdon.BrimwellBHO",
-            L"HKCR\\brimwelladdon.BrimwellBHO | @ = s:BrimwellBHO Class",
-            L"HKCR\\brimwelladdon.BrimwellBHO\\CLSID",
-            L"HKCR\\brimwelladdon.BrimwellBHO\\CLSID | @ = s:" + std::wstring(kClsid),
-            L"HKCR\\brimwelladdon.BrimwellBHO\\CurVer",
-            L"HKCR\\brimwelladdon.BrimwellBHO\\CurVer | @ = s:brimwelladdon.BrimwellBHO.1",
-            cls,
-            cls + L" | @ = s:BrimwellBHO Class",
-            cls + L"\\ProgID",
-            cls + L"\\ProgID | @ = s:brimwelladdon.BrimwellBHO.1",
-            cls + L"\\VersionIndependentProgID",
-            cls + L"\\VersionIndependentProgID | @ = s:brimwelladdon.BrimwellBHO",
-            cls + L"\\Programmable",
-            cls + L"\\InprocServer32",
-            cls + L"\\InprocServer32 | @ = s:" + library,
-            cls + L"\\InprocServer32 | ThreadingModel = s:Apartment",
-            cls + L"\\TypeLib",
-            cls + L"\\TypeLib | @ = s:{A4F17C02-3B58-4E6D-9C20-71D5E8B3A946}",
-            bho,
-            bho + L" | @ = s:BrimwellBHO",
-            bho + L" | NoExplorer = d:1",
-            ext,
-            ext + L" | CLSID = s:{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}",
-            ext + L" | MenuText = s:Refresh Veltrane Brimwell",
-            ext + L" | Script = s:" + menu,
-            ext + L" | MenuStatusBar = s:Refresh Veltrane Brimwell",
-            L"HKLM\\Software\\Veltrane",
-            hklm,
-            hklm + L" | Default Rule Id = s:" BRIMWELL_WIDE(BRIMWELL_DEFAULT_RULE_ID),
-            hklm + L" | Zolvex Static Script = s:" BRIMWELL_WIDE(BRIMWELL_DEFAULT_STATIC_SCRIPT),
-            hklm + L" | Zolvex Dynamic Script = s:" BRIMWELL_WIDE(BRIMWELL_DEFAULT_DYNAMIC_SCRIPT),
-            hklm + L" | Selector Selector Host = s:" BRIMWELL_WIDE(BRIMWELL_DEFAULT_SELECTOR_HOST),
-            hklm + L" | Selector Selector Port = d:" + std::to_wstring(BRIMWELL_DEFAULT_SELECTOR_PORT),
-            hklm + L" | Cache Refresh Interval = d:" + std::to_wstring(BRIMWELL_DEFAULT_REFRESH_INTERVAL),
-            hklm + L" | Context Menu Resource = s:" + menu,
-            hklm + L" | Refresh Trigger File = s:" BRIMWELL_WIDE(BRIMWELL_DEFAULT_TRIGGER_FILE),
-            entry,
-            entry + L" | @ = s:" + menu,
-            entry + L" | Contexts = d:1",
-            L"HKCU\\Software\\Veltrane",
-            hkcu,
-            hkcu + L" | Metadata Cache = s:",
-            hkcu + L" | Cache Modified Time = d:0",
-            hkcu + L" | Force Refresh = d:1",
-        };
+        Lines all = testing_registration::ClassKeys(library);
+        const Lines shared = testing_registration::SharedKeys(library);
+        all.insert(shared.begin(), shared.end());
+        return all;
     }
 
     static std::wstring folder;
@@ -159,14 +68,20 @@ protected:
 std::wstring ServerRegistration::folder;
 std::wstring ServerRegistration::library;
 
-void SetDword(HKEY hive, const wchar_t* path, const wchar_t* name, DWORD value) {
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(hive, path, name, REG_DWORD, &value, sizeof value));
+void SetDword(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD value,
+              REGSAM view = 0) {
+    ASSERT_EQ(ERROR_SUCCESS, testing_registry::WriteDword(hive, path, name, value, view));
+}
+
+// The type library's entry for the bitness of this test.
+const wchar_t* TypeLibPlatform() {
+    return testing_addon::kOwnBitness == testing_addon::Bitness::kX64 ? L"win64" : L"win32";
 }
 
 TEST_F(ServerRegistration, WritesExactlyTheKeysOfBothScripts) {
     ASSERT_EQ(0, Regsvr32(L""));
     EXPECT_EQ(Expected(), Registered());
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::wstring(kTypeLibKey) + L"\\1.0\\409\\win64"));
+    EXPECT_TRUE(testing_registration::TypeLibPlatformRegistered(TypeLibPlatform()));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kInterfaceKey));
 }
 
@@ -174,8 +89,8 @@ TEST_F(ServerRegistration, RegisteringAgainRecreatesTheSameKeysAndForcesARefresh
     ASSERT_EQ(0, Regsvr32(L""));
     SetDword(HKEY_CURRENT_USER, kSettings, L"Force Refresh", 0);
     SetDword(HKEY_CURRENT_USER, kSettings, L"Cache Modified Time", 12345);
-    SetDword(HKEY_LOCAL_MACHINE, kSettings, L"Administrator Extra", 1);
-    SetDword(HKEY_CLASSES_ROOT, (std::wstring(kClassKey) + L"\\Stale").c_str(), L"x", 1);
+    SetDword(HKEY_LOCAL_MACHINE, kSettings, L"Administrator Extra", 1, KEY_WOW64_64KEY);
+    SetDword(HKEY_CLASSES_ROOT, std::wstring(kClassKey) + L"\\Stale", L"x", 1);
     ASSERT_EQ(0, Regsvr32(L""));
     EXPECT_EQ(Expected(), Registered());
     EXPECT_EQ(1, ReadDword(HKEY_CURRENT_USER, kSettings, L"Force Refresh"));

@@ -52,8 +52,8 @@ class AddonTest : public ::testing::Test {
 protected:
     void SetUp() override {
         KeepHtmlTypeLibraryLoaded();
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
+        settings_test::DeleteSettings(HKEY_LOCAL_MACHINE);
+        settings_test::DeleteSettings(HKEY_CURRENT_USER);
         settings_test::WriteInstallationDefaults(HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER);
         SetSelectorPort(selector_test::UnusedLoopbackPort());
         SetString(HKEY_CURRENT_USER, L"Metadata Cache", kExampleCache);
@@ -67,8 +67,8 @@ protected:
         addon.Reset();
         browser.reset();
         EXPECT_TRUE(WaitIdle());
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
+        settings_test::DeleteSettings(HKEY_LOCAL_MACHINE);
+        settings_test::DeleteSettings(HKEY_CURRENT_USER);
     }
 
     void SetSelectorPort(std::uint16_t port) {

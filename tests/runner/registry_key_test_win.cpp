@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/runner/scratch_win.h"
 
 namespace {
@@ -69,6 +71,24 @@ TEST_F(RegistryKeyTest, MissingKeyOrEmptyKeyNameReadsNothing) {
     EXPECT_EQ("", RegistryKey(HKEY_CURRENT_USER, std::string(kScratch) + "\\absent").ReadString(""));
     EXPECT_EQ("", RegistryKey(HKEY_CURRENT_USER, "").ReadString(""));
     EXPECT_EQ("default", RegistryKey(HKEY_CURRENT_USER, kScratch).ReadString(""));
+}
+
+// On 64-bit Windows an installer writes one value, in the 64-bit view; a copy in the 32-bit
+// view is stale and must not be read, whatever the runner's own bitness.
+TEST(RegistryKeyView, ReadsTheSixtyFourBitViewFromEitherBitness) {
+    const char path[] = "Software\\Brimwell-tests\\runner-view";
+    const struct { REGSAM view; const char* text; } kCopies[] = {
+        {KEY_WOW64_64KEY, "C:\\installed"}, {KEY_WOW64_32KEY, "C:\\stale"}};
+    for (const auto& copy : kCopies) {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0,
+                                                   KEY_ALL_ACCESS | copy.view, nullptr, &key, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, SetRawValue(key, "VELTRANE_BIN", REG_SZ, copy.text,
+                                             static_cast<DWORD>(strlen(copy.text) + 1)));
+        ::RegCloseKey(key);
+    }
+    EXPECT_EQ("C:\\installed", RegistryKey(HKEY_LOCAL_MACHINE, path).ReadString("VELTRANE_BIN"));
+    for (const auto& copy : kCopies) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, copy.view, 0);
 }
 
 }  // namespace

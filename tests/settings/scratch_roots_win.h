@@ -16,11 +16,28 @@ namespace settings_test {
 
 const wchar_t kScratch[] = L"Software\\BrimwellTests\\Settings";
 
+// The helpers below open the settings key in the 64-bit view, where the add-on of either
+// bitness keeps and reads the machine-wide settings (below the scratch roots the flag changes
+// nothing).
+constexpr REGSAM kSettingsView = KEY_WOW64_64KEY;
+
+// Deletes the settings key of `root` with everything below it.
+inline void DeleteSettings(HKEY root) {
+    win::UniqueHKey key;
+    if (::RegOpenKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, KEY_ALL_ACCESS | kSettingsView,
+                        key.Put()) != ERROR_SUCCESS)
+        return;
+    ::RegDeleteTreeW(key.Get(), nullptr);
+    key.Reset();
+    ::RegDeleteKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), kSettingsView, 0);
+}
+
 inline void SetString(HKEY root, const wchar_t* name, const std::wstring& text,
                       DWORD type = REG_SZ) {
     win::UniqueHKey key;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0,
-                                               nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
+                                               nullptr, 0, KEY_ALL_ACCESS | kSettingsView, nullptr,
+                                               key.Put(),
                                                nullptr));
     ASSERT_EQ(ERROR_SUCCESS,
               ::RegSetValueExW(key.Get(), name, 0, type,
@@ -31,7 +48,8 @@ inline void SetString(HKEY root, const wchar_t* name, const std::wstring& text,
 inline void SetDword(HKEY root, const wchar_t* name, std::uint32_t value) {
     win::UniqueHKey key;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0,
-                                               nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
+                                               nullptr, 0, KEY_ALL_ACCESS | kSettingsView, nullptr,
+                                               key.Put(),
                                                nullptr));
     const DWORD data = value;
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(key.Get(), name, 0, REG_DWORD,
@@ -39,7 +57,10 @@ inline void SetDword(HKEY root, const wchar_t* name, std::uint32_t value) {
 }
 
 inline void DeleteValue(HKEY root, const wchar_t* name) {
-    ::RegDeleteKeyValueW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), name);
+    win::UniqueHKey key;
+    if (::RegOpenKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, KEY_SET_VALUE | kSettingsView,
+                        key.Put()) == ERROR_SUCCESS)
+        ::RegDeleteValueW(key.Get(), name);
 }
 
 // The value as stored: type, and text for strings or the number for REG_DWORD.
@@ -54,8 +75,11 @@ inline StoredValue ReadStored(HKEY root, const wchar_t* name) {
     StoredValue value;
     wchar_t buffer[4096] = {};
     DWORD size = sizeof(buffer);
-    if (::RegGetValueW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), name, RRF_RT_ANY | RRF_NOEXPAND,
-                       &value.type, buffer, &size) != ERROR_SUCCESS)
+    win::UniqueHKey key;
+    if (::RegOpenKeyExW(root, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, KEY_READ | kSettingsView,
+                        key.Put()) != ERROR_SUCCESS ||
+        ::RegGetValueW(key.Get(), nullptr, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, buffer,
+                       &size) != ERROR_SUCCESS)
         return value;
     value.bytes = size;
     if (value.type == REG_DWORD) std::memcpy(&value.number, buffer, sizeof(value.number));

@@ -167,6 +167,31 @@ const SchemeCase kSchemes[] = {
     {L"httpx://h/x.js", true, L"httpx://h/x.js"},
 };
 
+// One set of machine-wide settings for both bitnesses: the 64-bit view's, even where the
+// 32-bit view holds a stale copy (a 32-bit add-on reads that view unless told otherwise).
+TEST(SettingsView, MachineSettingsComeFromTheSixtyFourBitView) {
+    const wchar_t path[] = L"Software\\BrimwellTests\\SettingsView";
+    const struct { REGSAM view; DWORD port; } kCopies[] = {{KEY_WOW64_64KEY, 4711},
+                                                           {KEY_WOW64_32KEY, 4712}};
+    for (const auto& copy : kCopies) {
+        win::UniqueHKey key;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0,
+                                                   KEY_ALL_ACCESS | copy.view, nullptr, key.Put(),
+                                                   nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(key.Get(), L"Selector Selector Port", 0, REG_DWORD,
+                                                  reinterpret_cast<const BYTE*>(&copy.port),
+                                                  sizeof copy.port));
+    }
+    SettingsRoots roots;  // the real hives
+    roots.user = HKEY_CURRENT_USER;
+    roots.keyPath = path;
+    Settings settings;
+    LoadSettings(settings, 0, false, roots);
+    EXPECT_EQ(4711u, settings.selectorPort);
+    for (const auto& copy : kCopies) ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path, copy.view, 0);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, path);
+}
+
 TEST(ScriptScheme, OnlyTheLeadingSchemeChanges) {
     for (const SchemeCase& c : kSchemes) {
         SCOPED_TRACE(testing::Message() << win::ToNarrow(c.url) << (c.toHttps ? " to https" : " to http"));

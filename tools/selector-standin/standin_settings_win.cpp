@@ -14,8 +14,7 @@ bool ReadListenEndpoint(ListenEndpoint& endpoint) {
     std::wstring host;
     std::uint32_t port = BRIMWELL_DEFAULT_SELECTOR_PORT;
     win::UniqueHKey settings;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, KEY_READ,
-                        settings.Put()) == ERROR_SUCCESS) {
+    if (OpenMachineSettingsKey(SettingsRoots(), settings.Put()) == ERROR_SUCCESS) {
         host = ReadRegistryString(settings.Get(), L"Selector Selector Host");
         ReadRegistryDword(settings.Get(), L"Selector Selector Port", port);
     }

@@ -12,12 +12,6 @@
 #include <new>
 #include <stdexcept>
 
-// One stub answers every unbound slot whatever its arguments; that holds only where the caller
-// cleans the stack, as in the x64 calling convention.
-#ifndef _WIN64
-#error "the simulated browser's vtables need the x64 calling convention"
-#endif
-
 namespace simbrowser {
 
 class ComObject;
@@ -80,9 +74,10 @@ public:
 
     SlotTable();
 
-    // Puts impl into the slot of method; the argument lists must agree.
+    // Puts impl into the slot of method; the argument lists must agree. COM methods are
+    // __stdcall (the x64 compiler ignores the word: it has one calling convention).
     template <class I, class R, class... A>
-    SlotTable& Bind(R (I::*method)(A...), R (*impl)(ComPart*, A...)) {
+    SlotTable& Bind(R (__stdcall I::*method)(A...), R(__stdcall* impl)(ComPart*, A...)) {
         slots.at(SlotOf(method)) = reinterpret_cast<const void*>(impl);
         return *this;
     }
@@ -111,7 +106,7 @@ template <class C, class M, M method>
 struct Forward;
 template <class C, class... A, HRESULT (C::*method)(A...)>
 struct Forward<C, HRESULT (C::*)(A...), method> {
-    static HRESULT Call(ComPart* part, A... args) {
+    static HRESULT __stdcall Call(ComPart* part, A... args) {
         std::unique_lock<std::recursive_mutex> hold;
         if (std::recursive_mutex* lock = part->owner->CallLock())
             hold = std::unique_lock<std::recursive_mutex>(*lock);
