@@ -8,7 +8,7 @@
 namespace json {
 namespace {
 
-const std::size_t kSmallChunks = 1 << 30;
+const std::size_t kSmallChunks = 16;
 const std::size_t kLargestChunkBytes = 64 * 1024;
 
 // alignment is a power of two
