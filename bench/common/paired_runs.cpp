@@ -131,4 +131,11 @@ PairedFigures ComparePairs(const std::string& name, const Run& ours, const Run& 
     return figures;
 }
 
+PairedFigures CompareTimes(const std::string& name, const Run& ours, const Run& reference,
+                           const PairOptions& options) {
+    const PairedFigures figures = RunPairs(ours, reference, Goal::kTimeRatio, options);
+    PrintTimes(name, figures);
+    return figures;
+}
+
 }  // namespace bench

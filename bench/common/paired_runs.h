@@ -38,8 +38,8 @@ struct PairOptions {
     int pairs = 11;
     double sampleSeconds = 0.1;  // each sample repeats its run at least this long; 0: one run
     // Uncounted runs that open each sample, so that a sample measures its side in the state
-    // its own runs leave (the heap above all), not in the state the other side left.
-    int settlingRuns = 0;
+    // its own runs leave (malloc's free lists above all), not in the state the other side left.
+    int settlingRuns = 1;
     Clock clock = Clock::kProcessCpu;
 };
 
@@ -69,6 +69,16 @@ void PrintRatio(const std::string& name, const PairedFigures& figures, Goal goal
 // RunPairs, then both lines above.
 PairedFigures ComparePairs(const std::string& name, const Run& ours, const Run& reference,
                            Goal goal, double value, const PairOptions& options);
+
+// RunPairs, then the times alone: for a reference that has no goal of its own.
+PairedFigures CompareTimes(const std::string& name, const Run& ours, const Run& reference,
+                           const PairOptions& options);
+
+// Makes a result observable, so that no timed work is optimised away.
+template <class T>
+inline void Keep(const T& value) {
+    asm volatile("" : : "r"(&value) : "memory");
+}
 
 // "1.20 ms": seconds in the unit that suits them.
 std::string FormatSeconds(double seconds);

@@ -16,11 +16,6 @@ namespace {
 
 const int kCardCounts[] = {1000, 10000};
 
-// Makes a result observable, so no parse is optimised away.
-template <class T>
-void Keep(const T& value) {
-    asm volatile("" : : "r"(&value) : "memory");
-}
 
 json::value_ptr ParseOurs(const std::string& text) { return json::parse(text.begin(), text.end()); }
 nlohmann::json ParseTheirs(const std::string& text) { return nlohmann::json::parse(text); }
@@ -30,7 +25,7 @@ template <class Parse>
 bench::Run Parsing(const std::string& text, Parse parse, bool freeTimed) {
     return [&text, parse, freeTimed](bench::Stopwatch& watch) {
         auto root = parse(text);
-        Keep(root);
+        bench::Keep(root);
         if (!freeTimed) watch.Pause();
     };
 }
@@ -61,7 +56,6 @@ void PrintPeakHeap(const std::string& text) {
 int main() {
     bench::PairOptions options;
     options.sampleSeconds = 0.2;
-    options.settlingRuns = 1;  // the two parsers shape malloc's free lists very differently
     for (int cards : kCardCounts) {
         const std::string text = MakeCacheText(cards);
         if (!boost::any_cast<json::object>(ParseOurs(text).get())) {
