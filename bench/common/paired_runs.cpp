@@ -74,21 +74,27 @@ PairedFigures RunPairs(const Run& ours, const Run& reference, Goal goal,
                        const PairOptions& options) {
     Sample(ours, options);
     Sample(reference, options);
-    std::vector<double> oursTimes, referenceTimes, ratios;
+    std::vector<double> oursTimes, referenceTimes;
     for (int i = 0; i < options.pairs; ++i) {
-        const double o = Sample(ours, options);
-        const double r = Sample(reference, options);
-        oursTimes.push_back(o);
-        referenceTimes.push_back(r);
-        ratios.push_back(goal == Goal::kSpeedUp ? r / o : o / r);
+        oursTimes.push_back(Sample(ours, options));
+        referenceTimes.push_back(Sample(reference, options));
     }
+    return FromPairs(oursTimes, referenceTimes, goal);
+}
+
+PairedFigures FromPairs(const std::vector<double>& ours, const std::vector<double>& reference,
+                        Goal goal) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < ours.size() && i < reference.size(); ++i)
+        ratios.push_back(goal == Goal::kSpeedUp ? reference[i] / ours[i] : ours[i] / reference[i]);
     PairedFigures figures;
-    figures.oursSeconds = Median(oursTimes);
-    figures.referenceSeconds = Median(referenceTimes);
+    if (ratios.empty()) return figures;
+    figures.oursSeconds = Median(ours);
+    figures.referenceSeconds = Median(reference);
     figures.median = Median(ratios);
     figures.min = *std::min_element(ratios.begin(), ratios.end());
     figures.max = *std::max_element(ratios.begin(), ratios.end());
-    figures.pairs = options.pairs;
+    figures.pairs = static_cast<int>(ratios.size());
     return figures;
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -55,6 +56,11 @@ struct PairedFigures {
 // One sample of each first, uncounted, then the pairs.
 PairedFigures RunPairs(const Run& ours, const Run& reference, Goal goal,
                        const PairOptions& options);
+
+// The figures of samples that a benchmark took in pairs itself, ours[i] just before
+// reference[i]: for work that cannot be repeated as a run (a fresh browser for every page).
+PairedFigures FromPairs(const std::vector<double>& ours, const std::vector<double>& reference,
+                        Goal goal);
 
 // The median time of one run over options.pairs samples.
 double MedianSeconds(const Run& run, const PairOptions& options);
