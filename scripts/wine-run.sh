@@ -44,6 +44,13 @@ if [ "$(cat "$prefix/.brimwell-ready" 2>/dev/null)" != "$kind" ]; then
   wineserver -w
   echo "$kind" >"$prefix/.brimwell-ready"
 fi
+# Keep the prefix's server alive between the programs of a test run, and let a quiet boot start
+# the services a session needs. Otherwise the first program of each session starts them, they
+# inherit its standard output, and a caller that reads that output waits until they exit: as
+# long as any other program keeps the session going. A running server makes this return at once.
+if wineserver -p"${BRIMWELL_WINESERVER_LINGER:-30}" </dev/null >/dev/null 2>&1; then
+  "$wine64" wineboot.exe </dev/null >/dev/null 2>&1
+fi
 flock -u 9
 exec 9>&-
 
