@@ -179,3 +179,28 @@ TEST_F(InspectState, HttpsPageGetsTheScriptOverHttpsAndAStaleCacheSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// A value set in the 32-bit view (say with the 32-bit reg) is shown, and named as unread.
+TEST_F(InspectState, ShowsWhatOnlyThe32BitViewHolds) {
+    win::UniqueHKey view32;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), 0, nullptr,
+                                0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, view32.Put(), nullptr));
+    const DWORD port = 4242;
+    ::RegSetValueExW(view32.Get(), L"Selector Selector Port", 0, REG_DWORD,
+                     reinterpret_cast<const BYTE*>(&port), sizeof port);
+    const CapturedRun run = RunCaptured(HostPathToWindows(INSPECT_EXE), "--state");
+    ::RegDeleteValueW(view32.Get(), L"Selector Selector Port");
+    view32.Reset();
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY), KEY_WOW64_32KEY, 0);
+    EXPECT_NE(std::string::npos,
+              run.output.find("\n  32-bit view, not read by the add-on: Selector Selector Port: "
+                              "REG_DWORD 4242\n"))
+        << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("32-bit view, not read by the add-on: Default"))
+        << run.output;
+}
+
+}  // namespace

@@ -95,7 +95,8 @@ void PrintValue(const ShownValue& shown, HKEY key, const Settings& settings, std
 }
 
 // The machine-wide values as the add-on reads them (64-bit view), and any value that the 32-bit
-// view holds differently: a leftover that neither bitness of the add-on reads.
+// view holds differently: a leftover, or a value set with the 32-bit reg, that neither bitness
+// of the add-on reads.
 void PrintMachineSettings(const Settings& settings, std::ostream& out) {
     const std::string path = "HKLM\\" BRIMWELL_SETTINGS_KEY;
     win::UniqueHKey key;
@@ -114,7 +115,7 @@ void PrintMachineSettings(const Settings& settings, std::ostream& out) {
     for (const ShownValue& shown : kMachineValues) {
         const StoredValue mine = ReadStoredValue(key.Get(), shown.name);
         const StoredValue theirs = ReadStoredValue(other.Get(), shown.name);
-        if (mine != theirs)
+        if (theirs.present && mine != theirs)
             out << "  32-bit view, not read by the add-on: " << win::ToNarrow(shown.name) << ": "
                 << DescribeStoredValue(theirs) << "\n";
     }
