@@ -182,6 +182,27 @@ TEST_F(InspectState, HttpsPageGetsTheScriptOverHttpsAndAStaleCacheSaysSo) {
 
 namespace {
 
+// --fetch takes the selector's address and the cache from the add-on's settings.
+TEST_F(InspectState, FetchUsesTheSettingsAndFallsBackOnTheCache) {
+    const std::uint16_t port = selector_test::UnusedLoopbackPort();
+    SetSelectorPort(port);
+    const std::uint32_t cacheTime = Now() - 100;
+    SetDword(HKEY_CURRENT_USER, L"Cache Modified Time", cacheTime);
+    const CapturedRun run = RunCaptured(HostPathToWindows(INSPECT_EXE),
+                                        "--fetch --url https://www.example.com/");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ("127.0.0.1 port " + std::to_string(port) + " (from the settings)",
+              Line(run.output, "selector"));
+    EXPECT_TRUE(std::regex_match(Line(run.output, "conversation"),
+                                 std::regex("refused or unreachable after \\d+ ms")))
+        << run.output;
+    EXPECT_EQ(win::ToNarrow(kExampleCache), Line(run.output, "model"));
+    EXPECT_EQ(win::ToNarrow(kExampleConfig), Line(run.output, "configuration"));
+    EXPECT_EQ(win::ToNarrow(kHttpsStaticUrl), Line(run.output, "static script"));
+    // It never writes the cache: the add-on would have stamped it with a new time.
+    EXPECT_EQ(cacheTime, ReadStored(HKEY_CURRENT_USER, L"Cache Modified Time").number);
+}
+
 // A value set in the 32-bit view (say with the 32-bit reg) is shown, and named as unread.
 TEST_F(InspectState, ShowsWhatOnlyThe32BitViewHolds) {
     win::UniqueHKey view32;
