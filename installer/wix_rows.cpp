@@ -79,10 +79,11 @@ std::wstring RegistryValueElements(const std::vector<RegistryRow>& rows, const s
 std::wstring UserKeyRemovalActions(const std::vector<std::wstring>& userKeys) {
     std::wstring out;
     for (std::size_t i = 0; i < userKeys.size(); ++i) {
-        const std::wstring command = L"delete \"HKCU\\" + userKeys[i] + L"\" /f";
-        out += L"<CustomAction Id=\"" + ActionId(i) + L"\" Property=\"REGEXE\" ExeCommand=\"" +
-               WixAttribute(FormattedText(command, std::wstring())) +
-               L"\" Execute=\"immediate\" Return=\"ignore\"/>\n";
+        const std::wstring removal =
+            WixAttribute(FormattedText(L"reg.exe delete \"HKCU\\" + userKeys[i] + L"\" /f", std::wstring()));
+        out += L"<CustomAction Id=\"" + ActionId(i) +
+               L"\" Property=\"CMDEXE\" ExeCommand=\"/c if not exist &quot;$(var.InstalledAddon)&quot; " +
+               removal + L"\" Execute=\"immediate\" Return=\"ignore\"/>\n";
     }
     return out;
 }

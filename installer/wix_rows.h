@@ -24,12 +24,13 @@ std::wstring WixAttribute(const std::wstring& text);
 // One RegistryValue element per row, one a line, in the order given.
 std::wstring RegistryValueElements(const std::vector<RegistryRow>& rows, const std::wstring& fileId);
 
-// A CustomAction per user key, running reg.exe (property REGEXE) to delete the key; failures
-// are ignored, since a user who never used the add-on has no such key.
+// A CustomAction per user key: cmd.exe (property CMDEXE) deletes the key with reg.exe unless
+// the add-on library (preprocessor variable InstalledAddon) is still there. An upgrade removes
+// the old version after installing the new one, whose files stay, so the users' caches are
+// kept; failures are ignored, since a user who never used the add-on has no such key.
 std::wstring UserKeyRemovalActions(const std::vector<std::wstring>& userKeys);
 
-// Their scheduling after InstallFinalize, on a removal that is not part of an upgrade, so
-// that an upgrade keeps the users' caches.
+// Their scheduling after InstallFinalize, on a removal that is not part of an upgrade.
 std::wstring UserKeyRemovalSequence(const std::vector<std::wstring>& userKeys);
 
 // Wide text as UTF-8.

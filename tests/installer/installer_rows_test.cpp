@@ -70,10 +70,12 @@ TEST(InstallerRows, PerUserKeysGetNoRowsButAreListedForRemoval) {
     EXPECT_EQ(Narrow(rows.userKeys[0]), "Software\\Veltrane");
     EXPECT_EQ(Narrow(rows.userKeys[1]), "Software\\Microsoft\\Menu Entry");
     EXPECT_EQ(Narrow(installer::UserKeyRemovalActions(rows.userKeys)),
-              "<CustomAction Id=\"RemoveUserKey1\" Property=\"REGEXE\" ExeCommand=\"delete "
-              "&quot;HKCU\\Software\\Veltrane&quot; /f\" Execute=\"immediate\" Return=\"ignore\"/>\n"
-              "<CustomAction Id=\"RemoveUserKey2\" Property=\"REGEXE\" ExeCommand=\"delete "
-              "&quot;HKCU\\Software\\Microsoft\\Menu Entry&quot; /f\" Execute=\"immediate\" Return=\"ignore\"/>\n");
+              "<CustomAction Id=\"RemoveUserKey1\" Property=\"CMDEXE\" ExeCommand=\"/c if not exist "
+              "&quot;$(var.InstalledAddon)&quot; reg.exe delete &quot;HKCU\\Software\\Veltrane&quot; /f\" "
+              "Execute=\"immediate\" Return=\"ignore\"/>\n"
+              "<CustomAction Id=\"RemoveUserKey2\" Property=\"CMDEXE\" ExeCommand=\"/c if not exist "
+              "&quot;$(var.InstalledAddon)&quot; reg.exe delete &quot;HKCU\\Software\\Microsoft\\Menu "
+              "Entry&quot; /f\" Execute=\"immediate\" Return=\"ignore\"/>\n");
 }
 
 TEST(InstallerRows, RefusesWhatRowsCannotExpress) {
