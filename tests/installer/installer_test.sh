@@ -165,11 +165,16 @@ upgrade() {
   run --"$own" reg add "$admin" /v 'Administrator Value' /t REG_SZ /d kept /f >/dev/null ||
     fail "could not add an administrator's value"
   listing --package >"$work/before"
+  # A value the package authors comes back as authored, as registering again resets it;
+  # one the administrator added stays.
+  run --"$own" reg add "$admin" /v 'Selector Selector Port' /t REG_DWORD /d 31099 /f >/dev/null ||
+    fail "could not change the port"
   msi /i "$(winpath "$build/installer/upgrade-test/brimwell-$next_version-$kind.msi")" \
     ADDLOCAL=Addon,Runner,Standin
   listing --package >"$work/after"
   diff -u "$work/before" "$work/after" ||
     fail "the upgrade changed the registration, the settings or the user's cache"
+  grep -q 'Administrator Value = s:kept' "$work/after" || fail "the administrator's value was lost"
   local products
   products=$(run --"$own" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
     tr -d '\r' | grep -c 'DisplayName.*Veltrane Brimwell' || true)
