@@ -191,6 +191,20 @@ remove() {
   [ -z "$(installed_files)" ] || { installed_files; fail "the removal left files behind"; }
 }
 
+# The selector library's folder given as a property: written, kept by an upgrade that does not
+# give it again, removed with the package.
+selector_folder_property() {
+  local expected="$1 HKLM\\Software\\Krestel | VELTRANE_BIN = s:C:\\Krestel\\bin"
+  msi /i "$(winpath "$package")" 'VELTRANE_BIN=C:\Krestel\bin'
+  listing --package >"$work/selector"
+  grep -qxF "$expected" "$work/selector" || fail "VELTRANE_BIN was not written as given"
+  grep -q 'selector-standin' "$work/selector" && fail "the stand-in was installed without being asked for"
+  msi /i "$(winpath "$build/installer/upgrade-test/brimwell-$next_version-$kind.msi")"
+  listing --package >"$work/selector"
+  grep -qxF "$expected" "$work/selector" || fail "the upgrade lost VELTRANE_BIN"
+  remove
+}
+
 for kind in $kinds; do
   started=$SECONDS
   if [ "$kind" = x64 ]; then
@@ -218,6 +232,8 @@ for kind in $kinds; do
   upgrade
   step "removing"
   remove
+  step "the selector library's folder as a property"
+  selector_folder_property 64
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   rm -rf "$prefix" "$prefix.lock"
   echo "installer_test: the $kind package installs, upgrades and uninstalls cleanly ($((SECONDS - started))s)"
