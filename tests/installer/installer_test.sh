@@ -5,7 +5,8 @@
 # as the reference; a silent install; the exact listing of both views against the reference
 # and the installed files; browsing the example pages with the simulated browser of each
 # bitness as a user without per-user state, through the installed runner and stand-in; the
-# menu script through each script host; an upgrade to the next version; the removal.
+# menu script through each script host; an upgrade to the next version; the removal. The two
+# package kinds run side by side, each with its own prefix and selector port.
 #
 #   installer_test.sh REPO X64_BUILD X86_BUILD [x64|x86|both]
 set -uo pipefail
@@ -14,10 +15,8 @@ repo=$1 build_x64=$2 build_x86=$3 kinds=${4:-both}
 
 fail() { echo "installer_test ($kind): $*" >&2; exit 1; }
 step() { printf -- '--- %s (%s)\n' "$*" "$kind"; }
-work=$(mktemp -d)
-runner_pid=
-cleanup() { [ -z "$runner_pid" ] || kill "$runner_pid" 2>/dev/null; rm -rf "$work"; }
-trap cleanup EXIT
+top=$(mktemp -d)
+trap 'rm -rf "$top"' EXIT
 
 version=$(sed -n 's/^project(brimwell VERSION \([0-9.]*\) .*/\1/p' "$repo/CMakeLists.txt")
 [ -n "$version" ] || { echo "installer_test: no project version" >&2; exit 1; }
@@ -116,8 +115,14 @@ browse_as_new_user() {
   local main="$prefix/drive_c/Program Files/Veltrane/Brimwell" a status
   BRIMWELL_STANDIN_CARDS=$(winpath "$repo/examples/cards.xml") run "$main/switchhost.exe" &
   runner_pid=$!
+  # Settings are set once, in the 64-bit view; the default port comes back afterwards, as the
+  # package wrote it.
+  if [ "$port" != 31002 ]; then
+    run --"$own" reg add 'HKLM\Software\Veltrane\Brimwell' /v 'Selector Selector Port' \
+      /t REG_DWORD /d "$port" /f >/dev/null || fail "could not set the port"
+  fi
   local hex
-  hex=$(printf '%04X' 31002)
+  hex=$(printf '%04X' "$port")
   for _ in $(seq 1 100); do
     awk -v p=":$hex" '$2 ~ p"$" && $4 == "0A"' /proc/net/tcp /proc/net/tcp6 2>/dev/null | grep -q . && break
     sleep 0.2
@@ -134,6 +139,8 @@ browse_as_new_user() {
   run "$main/selector-standin/selector-standin-stop.exe" || fail "the installed stand-in did not stop"
   wait $runner_pid || fail "the installed switchhost ended with exit code $?"
   runner_pid=
+  run --"$own" reg add 'HKLM\Software\Veltrane\Brimwell' /v 'Selector Selector Port' \
+    /t REG_DWORD /d 31002 /f >/dev/null || fail "could not restore the port"
   # First use created the per-user state: a cache with a time, no refresh pending.
   listing >"$work/used"
   grep -q '^64 HKCU\\Software\\Veltrane\\Brimwell | Force Refresh = d:0$' "$work/used" &&
@@ -205,12 +212,18 @@ selector_folder_property() {
   remove
 }
 
-for kind in $kinds; do
-  started=$SECONDS
+# One package kind, in a subshell of its own.
+test_kind() {
+  kind=$1 started=$SECONDS
+  work=$top/$kind runner_pid=
+  mkdir -p "$work"
+  trap '[ -z "$runner_pid" ] || kill "$runner_pid" 2>/dev/null' EXIT
   if [ "$kind" = x64 ]; then
     build=$build_x64 winearch=win64 own=x64 bitnesses="x86 x64" unregister_order="x64 x86"
+    port=31002
   else
     build=$build_x86 winearch=win32 own=x86 bitnesses=x86 unregister_order=x86
+    port=31012
   fi
   package=$build/installer/brimwell-$version-$kind.msi
   [ -f "$package" ] || fail "$package is missing (build the installer target)"
@@ -237,4 +250,17 @@ for kind in $kinds; do
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   rm -rf "$prefix" "$prefix.lock"
   echo "installer_test: the $kind package installs, upgrades and uninstalls cleanly ($((SECONDS - started))s)"
+}
+
+pids=()
+for kind in $kinds; do
+  ( test_kind "$kind" ) >"$top/$kind.log" 2>&1 &
+  pids+=($!)
 done
+status=0 i=0
+for kind in $kinds; do
+  wait "${pids[$i]}" || status=1
+  cat "$top/$kind.log"
+  i=$((i + 1))
+done
+exit $status
