@@ -23,9 +23,10 @@ name="Veltrane Brimwell"
 credentials=()
 if [ -n "${BRIMWELL_SIGN_PFX:-}" ]; then
   [ -r "$BRIMWELL_SIGN_PFX" ] || fail "cannot read BRIMWELL_SIGN_PFX"
-  credentials=(-pkcs12 "$BRIMWELL_SIGN_PFX")
-  [ -z "${BRIMWELL_SIGN_PASSWORD:-}" ] || credentials+=(-pass "$BRIMWELL_SIGN_PASSWORD")
-  openssl pkcs12 -in "$BRIMWELL_SIGN_PFX" -nokeys -passin "pass:${BRIMWELL_SIGN_PASSWORD:-}" \
+  # The password goes through a private file, never onto a command line.
+  (umask 077; printf '%s' "${BRIMWELL_SIGN_PASSWORD:-}" >"$work/password")
+  credentials=(-pkcs12 "$BRIMWELL_SIGN_PFX" -readpass "$work/password")
+  openssl pkcs12 -in "$BRIMWELL_SIGN_PFX" -nokeys -passin "file:$work/password" \
     -out "$work/cert.pem" 2>/dev/null || fail "cannot read the certificate of BRIMWELL_SIGN_PFX"
   trusted=${BRIMWELL_SIGN_CAFILE:-$work/cert.pem}
 elif [ -n "${BRIMWELL_SIGN_CERT:-}" ] && [ -n "${BRIMWELL_SIGN_KEY:-}" ]; then
