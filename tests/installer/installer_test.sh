@@ -109,12 +109,15 @@ check_installed() {
   diff -u <(expected_files) <(installed_files) || fail "the installed files are not as expected"
 }
 
+# Something listens on the port given in hexadecimal (Wine's sockets are the machine's own).
+listening() {
+  awk -v p=":$1" '$2 ~ p"$" && $4 == "0A"' /proc/net/tcp /proc/net/tcp6 2>/dev/null | grep -q .
+}
+
 # A user who never used the add-on: the package writes nothing below HKEY_CURRENT_USER.
 browse_as_new_user() {
   grep -q '^.. HKCU\\' "$work/installed" && fail "the package wrote per-user keys"
   local main="$prefix/drive_c/Program Files/Veltrane/Brimwell" a status
-  BRIMWELL_STANDIN_CARDS=$(winpath "$repo/examples/cards.xml") run "$main/switchhost.exe" &
-  runner_pid=$!
   # Settings are set once, in the 64-bit view; the default port comes back afterwards, as the
   # package wrote it.
   if [ "$port" != 31002 ]; then
@@ -123,10 +126,14 @@ browse_as_new_user() {
   fi
   local hex
   hex=$(printf '%04X' "$port")
+  ! listening "$hex" || fail "port $port is taken before the installed runner starts"
+  BRIMWELL_STANDIN_CARDS=$(winpath "$repo/examples/cards.xml") run "$main/switchhost.exe" &
+  local runner_pid=$!
   for _ in $(seq 1 100); do
-    awk -v p=":$hex" '$2 ~ p"$" && $4 == "0A"' /proc/net/tcp /proc/net/tcp6 2>/dev/null | grep -q . && break
+    listening "$hex" && break
     sleep 0.2
   done
+  listening "$hex" || fail "the installed stand-in is not listening on port $port"
   for a in $bitnesses; do
     run "$(build_of "$a")/tools/demo/brimwell-demo.exe" --pages "$(winpath "$repo/examples/pages.txt")" |
       tr -d '\r' >"$work/pages.$a"
@@ -138,7 +145,6 @@ browse_as_new_user() {
   done
   run "$main/selector-standin/selector-standin-stop.exe" || fail "the installed stand-in did not stop"
   wait $runner_pid || fail "the installed switchhost ended with exit code $?"
-  runner_pid=
   run --"$own" reg add 'HKLM\Software\Veltrane\Brimwell' /v 'Selector Selector Port' \
     /t REG_DWORD /d 31002 /f >/dev/null || fail "could not restore the port"
   # First use created the per-user state: a cache with a time, no refresh pending.
@@ -215,9 +221,11 @@ selector_folder_property() {
 # One package kind, in a subshell of its own.
 test_kind() {
   kind=$1 started=$SECONDS
-  work=$top/$kind runner_pid=
+  work=$top/$kind
   mkdir -p "$work"
-  trap '[ -z "$runner_pid" ] || kill "$runner_pid" 2>/dev/null' EXIT
+  prefix=
+  # Every Windows process of the prefix goes with it, whatever step failed.
+  trap '[ -z "$prefix" ] || WINEPREFIX=$prefix wineserver -k 2>/dev/null' EXIT
   if [ "$kind" = x64 ]; then
     build=$build_x64 winearch=win64 own=x64 bitnesses="x86 x64" unregister_order="x64 x86"
     port=31002
@@ -228,6 +236,7 @@ test_kind() {
   package=$build/installer/brimwell-$version-$kind.msi
   [ -f "$package" ] || fail "$package is missing (build the installer target)"
   prefix=$build/installer/wineprefix
+  [ ! -d "$prefix" ] || WINEPREFIX=$prefix wineserver -k 2>/dev/null  # a run that was cut short
   rm -rf "$prefix" "$prefix.lock"
   step "creating the prefix"
   run --"$own" cmd /c exit 0 || fail "the Wine prefix could not be created"
