@@ -42,6 +42,8 @@ if [ "$arch" = win32 ]; then
   [ -x "$wine32" ] || fail "a 32-bit prefix needs the 32-bit Wine (wine32:i386)"
   kind=win32
 fi
+boot_loader=$wine64
+[ "$kind" = win32 ] && boot_loader=$wine32
 
 # Several tests may start at once: only one creates the prefix.
 mkdir -p "$(dirname "$prefix")"
@@ -49,8 +51,7 @@ exec 9>"$prefix.lock"
 flock 9
 if [ "$(cat "$prefix/.brimwell-ready" 2>/dev/null)" != "$kind" ]; then
   rm -rf "$prefix"
-  if [ "$kind" = win32 ]; then "$wine32" wineboot.exe -i >/dev/null 2>&1
-  else "$wine64" wineboot.exe -i >/dev/null 2>&1; fi
+  "$boot_loader" wineboot.exe -i >/dev/null 2>&1
   wineserver -w
   echo "$kind" >"$prefix/.brimwell-ready"
 fi
@@ -59,7 +60,7 @@ fi
 # inherit its standard output, and a caller that reads that output waits until they exit: as
 # long as any other program keeps the session going. A running server makes this return at once.
 if wineserver -p"${BRIMWELL_WINESERVER_LINGER:-30}" </dev/null >/dev/null 2>&1; then
-  "$wine64" wineboot.exe </dev/null >/dev/null 2>&1
+  "$boot_loader" wineboot.exe </dev/null >/dev/null 2>&1
 fi
 flock -u 9
 exec 9>&-
