@@ -123,12 +123,24 @@ public:
         StopThreads(left, kUnloadWaitMs);
     }
 
+    // Ids cannot collide: an entry keeps its thread's handle open, so the id is not reused.
     void Enter(const WorkerThread& thread) {
         Hold hold(mutex.Get());
-        for (auto it = threads.begin(); it != threads.end();) {
-            if (it->second.Running()) ++it; else it = threads.erase(it);
-        }
         threads.emplace(thread.id, thread);  // an entry with the same id is left as it is
+    }
+
+    // The handles of the threads dropped are closed here, on the calling thread.
+    void DropEnded() {
+        std::vector<WorkerThread> ended;  // released after the mutex
+        Hold hold(mutex.Get());
+        for (auto it = threads.begin(); it != threads.end();) {
+            if (it->second.Running()) {
+                ++it;
+            } else {
+                ended.push_back(it->second);
+                it = threads.erase(it);
+            }
+        }
     }
 
     std::vector<WorkerThread> Snapshot() {
@@ -199,6 +211,8 @@ bool StartWorkerThread(std::function<void()> body, WorkerThread& thread) {
 }
 
 void EnterWorker(const WorkerThread& thread) { Table().Enter(thread); }
+
+void DropEndedWorkers() { Table().DropEnded(); }
 
 std::size_t WorkerTableSize() { return Table().Snapshot().size(); }
 

@@ -219,17 +219,18 @@ void MeasureDocumentComplete(int pairs, std::size_t frames) {
         const double addonMs = event.Ms();
         simbrowser::PumpUntil(Idle, kPageTimeoutMs);  // the worker runs between pairs
 
-        BareWorker work{::CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr};
+        // Seeing the thread run takes an event of its own, made and closed within the steps.
         const Stopwatch steps;
+        BareWorker work{::CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr};
         ::CoMarshalInterThreadInterfaceInStream(IID_IHTMLDocument2, document.Get(), &work.stream);
         const HANDLE thread = reinterpret_cast<HANDLE>(
             ::_beginthreadex(nullptr, 0, RunBareWorker, &work, 0, nullptr));
         ::WaitForSingleObject(work.started, INFINITE);
+        ::CloseHandle(work.started);
         const double bareMs = steps.Ms();
         simbrowser::PumpUntil([&] { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; },
                               INFINITE);
         ::CloseHandle(thread);
-        ::CloseHandle(work.started);
         if (i > 0) ratios.Add(addonMs, bareMs);
     }
     addon->SetSite(nullptr);
