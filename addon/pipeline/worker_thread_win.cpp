@@ -129,17 +129,12 @@ public:
         threads.emplace(thread.id, thread);  // an entry with the same id is left as it is
     }
 
-    // The handles of the threads dropped are closed here, on the calling thread.
+    // The handles of the threads dropped are closed here, on the calling thread. Allocates
+    // nothing, so it cannot fail the page worker that calls it.
     void DropEnded() {
-        std::vector<WorkerThread> ended;  // released after the mutex
         Hold hold(mutex.Get());
         for (auto it = threads.begin(); it != threads.end();) {
-            if (it->second.Running()) {
-                ++it;
-            } else {
-                ended.push_back(it->second);
-                it = threads.erase(it);
-            }
+            if (it->second.Running()) ++it; else it = threads.erase(it);
         }
     }
 

@@ -35,7 +35,7 @@ void EnterWorker(const WorkerThread& thread);
 
 // Drops the table's entries of threads that have ended and closes their handles, so the table
 // stays small. Page workers call it as they begin: the user-interface thread, which enters
-// them, then never waits on or closes another thread's handles.
+// them, then never waits on or closes another thread's handles. Allocates nothing.
 void DropEndedWorkers();
 
 // The module's unload step: sets every table thread's stop event, waits at most timeoutMs in
