@@ -43,9 +43,6 @@ struct CBrimwellBHO::PageWork {
     const win::ComPtr<CBrimwellBHO> owner;
     const std::uint32_t generation;
     win::ComPtr<IStream> stream;
-    // The object's previous worker, destroyed by this worker rather than by the user-interface
-    // thread; handed back to the object when this worker cannot start.
-    std::unique_ptr<WorkerThread> previous;
 };
 
 bool CBrimwellBHO::IsTopLevelBrowser(IDispatch* pDisp) const {
@@ -133,18 +130,8 @@ void CBrimwellBHO::StartPageWorker(const win::ComPtr<IDispatch>& document) {
                                                            work->stream.Put())))
             return;
         stopRequested = 0;
-        work->previous = std::move(worker);  // its thread, if still running, goes on unobserved
-        bool running = false;
-        try {
-            running = StartWorkerThread([work] { work->owner->PageWorker(*work); }, *started);
-        } catch (...) {
-            /* Boundary: a worker that cannot start leaves the previous one as the latest. */
-        }
-        if (!running) {
-            worker = std::move(work->previous);
-            return;
-        }
-        worker = std::move(started);
+        if (!StartWorkerThread([work] { work->owner->PageWorker(*work); }, *started)) return;
+        worker = std::move(started);  // the previous worker goes on unobserved
         EnterWorker(*worker);
     } catch (...) {
         /* Boundary: a page that cannot get a worker is left alone. */
@@ -152,9 +139,6 @@ void CBrimwellBHO::StartPageWorker(const win::ComPtr<IDispatch>& document) {
 }
 
 void CBrimwellBHO::PageWorker(PageWork& work) {
-    // Thread handles are closed here, not on the user-interface thread that started us.
-    work.previous.reset();
-    DropEndedWorkers();
     if (Stopped(work.generation)) return;
     std::lock_guard<std::mutex> hold(pageMutex);
     // Detached while an earlier page held the mutex: nothing more to do for this browser.

@@ -123,19 +123,12 @@ public:
         StopThreads(left, kUnloadWaitMs);
     }
 
-    // Ids cannot collide: an entry keeps its thread's handle open, so the id is not reused.
     void Enter(const WorkerThread& thread) {
-        Hold hold(mutex.Get());
-        threads.emplace(thread.id, thread);  // an entry with the same id is left as it is
-    }
-
-    // The handles of the threads dropped are closed here, on the calling thread. Allocates
-    // nothing, so it cannot fail the page worker that calls it.
-    void DropEnded() {
         Hold hold(mutex.Get());
         for (auto it = threads.begin(); it != threads.end();) {
             if (it->second.Running()) ++it; else it = threads.erase(it);
         }
+        threads.emplace(thread.id, thread);  // an entry with the same id is left as it is
     }
 
     std::vector<WorkerThread> Snapshot() {
@@ -206,8 +199,6 @@ bool StartWorkerThread(std::function<void()> body, WorkerThread& thread) {
 }
 
 void EnterWorker(const WorkerThread& thread) { Table().Enter(thread); }
-
-void DropEndedWorkers() { Table().DropEnded(); }
 
 std::size_t WorkerTableSize() { return Table().Snapshot().size(); }
 

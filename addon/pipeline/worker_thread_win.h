@@ -30,13 +30,9 @@ struct WorkerThread {
 // the calling thread.
 bool StartWorkerThread(std::function<void()> body, WorkerThread& thread);
 
-// Enters a started thread in the process-wide table.
+// Enters a started thread in the process-wide table. Entries of threads that have ended are
+// dropped first, so the table stays small and a reused thread id names the live thread.
 void EnterWorker(const WorkerThread& thread);
-
-// Drops the table's entries of threads that have ended and closes their handles, so the table
-// stays small. Page workers call it as they begin: the user-interface thread, which enters
-// them, then never waits on or closes another thread's handles. Allocates nothing.
-void DropEndedWorkers();
 
 // The module's unload step: sets every table thread's stop event, waits at most timeoutMs in
 // all for those that still run library code (never for the calling thread) while dispatching
