@@ -16,6 +16,7 @@
 #include "addon/win/scoped_bstr.h"
 #include "addon/win/scoped_co_init.h"
 #include "addon/win/unique_handle.h"
+#include "bench/pipeline/page_replay_floor_win.h"
 #include "tools/simbrowser/message_pump_win.h"
 #include "tools/simbrowser/sim_browser_win.h"
 
@@ -287,8 +288,9 @@ int main(int argc, char** argv) {
     MeasureEvents(rounds);
     MeasureWorkerStartParts(rounds);
     MeasurePages(rounds);
+    const bool floorMade = pagefloor::MeasurePageFloor(rounds, 3);
     if (html) html->Release();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, BRIMWELL_WIDE(BRIMWELL_SETTINGS_KEY));
     DeleteMachineSettings();
-    return 0;
+    return floorMade ? 0 : 1;
 }
