@@ -7,7 +7,8 @@
 #   scripts/fuzz.sh --long [SECONDS]    every target for SECONDS (default 600) each
 #   scripts/fuzz.sh [...] TARGET...     only these targets (names as in tests/fuzz/corpus)
 #
-# Environment: BRIMWELL_FUZZ_BUILD (build folder, default build/fuzz), FUZZ_SECONDS.
+# Environment: BRIMWELL_FUZZ_BUILD (build folder, default build/fuzz), FUZZ_SECONDS, FUZZ_JOBS
+# (targets fuzzed at once, default one per core).
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +23,7 @@ while [ $# -gt 0 ]; do
     --long)
       seconds=600
       if [ $# -gt 1 ] && [[ $2 =~ ^[0-9]+$ ]]; then seconds=$2; shift; fi ;;
-    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
     -*) echo "fuzz: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1") ;;
   esac
@@ -50,33 +51,50 @@ cd "$repo"
 cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]/%/_fuzzer}" >/dev/null
 
-failed=()
-for name in "${targets[@]}"; do
-  work=$build/fuzz-runs/$name
+# Fuzzes one target; prints its one-line verdict and fails on any finding.
+fuzz_one() {
+  local name=$1 work=$build/fuzz-runs/$1
   rm -rf "$work"
   mkdir -p "$work/corpus" "$work/artifacts"
   cp "tests/fuzz/corpus/$name/"* "$work/corpus/"
-  log=$work/fuzz.log
+  local log=$work/fuzz.log dict status=0
   dict=$(dictionary "$name")
-  status=0
   "$build/tests/fuzz/${name}_fuzzer" "$work/corpus" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=2048 -malloc_limit_mb=1024 -max_len="$(max_len "$name")" \
     ${dict:+-dict=$dict} -artifact_prefix="$work/artifacts/" -print_final_stats=1 \
     >"$log" 2>&1 || status=$?
 
+  local runs coverage features inputs findings
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   coverage=$( (grep -o 'cov: [0-9]*' "$log" || true) | tail -n 1 | cut -d' ' -f2)
   features=$( (grep -o 'ft: [0-9]*' "$log" || true) | tail -n 1 | cut -d' ' -f2)
   inputs=$(find "$work/corpus" -type f | wc -l)
   findings=$(find "$work/artifacts" -type f | wc -l)
   if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
-    tail -n 40 "$log" >&2
+    tail -n 40 "$log"
     echo "fuzz: $name FAILED (exit $status, $findings finding(s) in $work/artifacts, log $log)"
-    failed+=("$name")
-    continue
+    return 1
   fi
   echo "fuzz: $name clean: ${runs:-?} runs in ${seconds}s, coverage ${coverage:-?} edges," \
        "${features:-?} features, corpus $inputs inputs"
+}
+
+# FUZZ_JOBS targets at a time (one per core by default); verdicts are printed in target order.
+jobs=${FUZZ_JOBS:-$(nproc)}
+verdicts=$build/fuzz-runs/verdicts
+mkdir -p "$verdicts"
+failed=()
+for ((i = 0; i < ${#targets[@]}; i += jobs)); do
+  batch=("${targets[@]:i:jobs}")
+  pids=()
+  for name in "${batch[@]}"; do
+    fuzz_one "$name" >"$verdicts/$name" 2>&1 &
+    pids+=($!)
+  done
+  for j in "${!batch[@]}"; do
+    wait "${pids[$j]}" || failed+=("${batch[$j]}")
+    cat "$verdicts/${batch[$j]}"
+  done
 done
 
 [ ${#failed[@]} -eq 0 ] || { echo "fuzz: findings in ${failed[*]}"; exit 1; }

@@ -19,6 +19,7 @@ packages=(
   clang libclang-rt-14-dev
   libbenchmark-dev nlohmann-json3-dev
   nodejs
+  wixl osslsigncode openssl
 )
 
 log() { printf 'setup: %s\n' "$*"; }

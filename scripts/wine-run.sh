@@ -8,12 +8,17 @@
 #
 # A built-in must name its bitness: once the 32-bit Wine is installed, a bare `wine reg`
 # starts the 32-bit one, which sees the 32-bit registry view.
+#
+# BRIMWELL_WINEARCH=win32 makes (and needs) a 32-bit-only prefix, like 32-bit Windows: no
+# 64-bit programs, the 32-bit built-ins in system32.
 set -euo pipefail
 prefix=$1; shift
 export WINEPREFIX=$prefix
 export WINEDEBUG=${BRIMWELL_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
+arch=${BRIMWELL_WINEARCH:-win64}
+case "$arch" in win64|win32) ;; *) echo "wine-run: BRIMWELL_WINEARCH is win64 or win32" >&2; exit 126 ;; esac
+export WINEARCH=$arch
 unset DISPLAY WAYLAND_DISPLAY
 
 wine64=/usr/lib/wine/wine64
@@ -33,6 +38,12 @@ pe_machine() {
 # A prefix made without the 32-bit Wine has no 32-bit built-ins: remake it when that changes.
 kind=win64
 [ -x "$wine32" ] && kind=wow64
+if [ "$arch" = win32 ]; then
+  [ -x "$wine32" ] || fail "a 32-bit prefix needs the 32-bit Wine (wine32:i386)"
+  kind=win32
+fi
+boot_loader=$wine64
+[ "$kind" = win32 ] && boot_loader=$wine32
 
 # Several tests may start at once: only one creates the prefix.
 mkdir -p "$(dirname "$prefix")"
@@ -40,9 +51,16 @@ exec 9>"$prefix.lock"
 flock 9
 if [ "$(cat "$prefix/.brimwell-ready" 2>/dev/null)" != "$kind" ]; then
   rm -rf "$prefix"
-  "$wine64" wineboot.exe -i >/dev/null 2>&1
+  "$boot_loader" wineboot.exe -i >/dev/null 2>&1
   wineserver -w
   echo "$kind" >"$prefix/.brimwell-ready"
+fi
+# Keep the prefix's server alive between the programs of a test run, and let a quiet boot start
+# the services a session needs. Otherwise the first program of each session starts them, they
+# inherit its standard output, and a caller that reads that output waits until they exit: as
+# long as any other program keeps the session going. A running server makes this return at once.
+if wineserver -p"${BRIMWELL_WINESERVER_LINGER:-30}" </dev/null >/dev/null 2>&1; then
+  "$boot_loader" wineboot.exe </dev/null >/dev/null 2>&1
 fi
 flock -u 9
 exec 9>&-
@@ -51,7 +69,10 @@ case "$1" in
   --x64|--x86)
     bitness=${1#--}; name=${2:?"wine-run: $1 needs the name of a built-in"}; shift 2
     name=${name%.exe}
-    if [ "$bitness" = x64 ]; then
+    if [ "$kind" = win32 ]; then
+      [ "$bitness" = x86 ] || fail "a 32-bit prefix has no 64-bit built-ins"
+      folder=system32 loader=$wine32
+    elif [ "$bitness" = x64 ]; then
       folder=system32 loader=$wine64
     else
       [ "$kind" = wow64 ] || fail "32-bit built-ins need the 32-bit Wine (wine32:i386)"
@@ -65,8 +86,9 @@ esac
 
 [ -f "$1" ] || fail "$1 is not a program file (a built-in needs --x64 or --x86)"
 case "$(pe_machine "$1")" in
-  x64) exec "$wine64" "$@" ;;
-  x86) [ "$kind" = wow64 ] || fail "$1 is a 32-bit program and needs the 32-bit Wine (wine32:i386)"
+  x64) [ "$kind" != win32 ] || fail "$1 is a 64-bit program and cannot run in a 32-bit prefix"
+       exec "$wine64" "$@" ;;
+  x86) [ "$kind" != win64 ] || fail "$1 is a 32-bit program and needs the 32-bit Wine (wine32:i386)"
        exec "$wine32" "$@" ;;
   *) fail "$1 is neither an x64 nor an x86 Windows program" ;;
 esac

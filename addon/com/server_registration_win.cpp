@@ -6,13 +6,12 @@
 #include "addon/com/module_path_win.h"
 #include "addon/com/registrar_win.h"
 #include "addon/com/server_key_placement.h"
+#include "addon/com/server_replacements.h"
 #include "addon/win/com_ptr.h"
 #include "addon/win/unique_handle.h"
 
 namespace com {
 namespace {
-
-constexpr wchar_t kAppId[] = L"{2D7F0B93-E4A6-4158-8F3C-9B61C0E7A2D4}";
 
 // Sets the thread locale for the scope and restores the caller's.
 class ThreadLocaleScope {
@@ -83,23 +82,6 @@ HRESULT UnregisterOwnTypeLib(const std::wstring& path, bool keepShared) {
     return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
                                copy.syskind);
 }
-
-}  // namespace
-
-registrar::Replacements ServerReplacements(const std::wstring& modulePath) {
-    std::wstring quoted;
-    for (wchar_t c : modulePath) {
-        quoted += c;
-        if (c == L'\'') quoted += L'\'';
-    }
-    registrar::Replacements replacements;
-    replacements[L"APPID"] = kAppId;
-    replacements[L"Module"] = quoted;
-    replacements[L"Module_Raw"] = modulePath;
-    return replacements;
-}
-
-namespace {
 
 // The view of the other bitness's class keys: from a 64-bit process the 32-bit one; from a
 // 32-bit process the 64-bit one, which exists only on 64-bit Windows.

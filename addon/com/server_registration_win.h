@@ -12,10 +12,6 @@ namespace com {
 // Resource id of the module's registration script ("REGISTRY").
 constexpr UINT kModuleScriptId = 101;
 
-// "APPID", "Module" (the path with each single quote doubled, for use inside quoted script
-// text) and "Module_Raw" (the path unchanged).
-registrar::Replacements ServerReplacements(const std::wstring& modulePath);
-
 // Thread locale LOCALE_SYSTEM_DEFAULT while registering; then the module script (101), and
 // when it succeeded the class script and the type library from the library's "TYPELIB"
 // resource. Keys are placed as ServerKeyPlacement() says. Returns S_OK or the first failure.

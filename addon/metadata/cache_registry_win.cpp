@@ -1,6 +1,7 @@
 // Unix times from Win32 file times, the trigger file probe and the cache's registry writes.
 #include "addon/metadata/cache_registry_win.h"
 
+#include "addon/metadata/settings_values.h"
 #include "addon/win/unique_handle.h"
 
 namespace {
@@ -42,16 +43,16 @@ bool WriteCacheToRegistry(const std::wstring& text, std::uint32_t now, const Set
     if (OpenUserSettingsKey(roots, key.Put()) != ERROR_SUCCESS) return false;
     // Characters and the terminating NUL, in bytes.
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    ::RegSetValueExW(key.Get(), L"Metadata Cache", 0, REG_SZ,
+    ::RegSetValueExW(key.Get(), value_name::kMetadataCache, 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(text.c_str()), bytes);
-    SetDword(key.Get(), L"Force Refresh", 0);
-    SetDword(key.Get(), L"Cache Modified Time", now);
+    SetDword(key.Get(), value_name::kForceRefresh, 0);
+    SetDword(key.Get(), value_name::kCacheTime, now);
     return true;
 }
 
 bool WriteForceRefresh(std::uint32_t value, const SettingsRoots& roots) {
     win::UniqueHKey key;
     if (OpenUserSettingsKey(roots, key.Put()) != ERROR_SUCCESS) return false;
-    SetDword(key.Get(), L"Force Refresh", value);
+    SetDword(key.Get(), value_name::kForceRefresh, value);
     return true;
 }

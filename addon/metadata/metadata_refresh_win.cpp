@@ -2,9 +2,8 @@
 #include "addon/metadata/metadata_refresh_win.h"
 
 #include "addon/metadata/cache_text.h"
-#include "addon/metadata/metadata_response.h"
 #include "addon/metadata/reply_code_page_win.h"
-#include "addon/metadata/reply_text.h"
+#include "addon/metadata/selector_reply.h"
 #include "addon/win/text_win.h"
 
 namespace {
@@ -17,20 +16,31 @@ void RebuildFromCacheText(Settings& settings, MetadataState& state) {
 
 }  // namespace
 
+namespace {
+
+RefreshInputs InputsOf(const Settings& settings) {
+    RefreshInputs inputs;
+    inputs.forceRefresh = settings.forceRefresh;
+    inputs.cacheModifiedTime = settings.cacheModifiedTime;
+    inputs.refreshInterval = settings.refreshInterval;
+    return inputs;
+}
+
+}  // namespace
+
+RefreshDecision DecideRefresh(const Settings& settings, std::int64_t now) {
+    return DecideRefresh(InputsOf(settings), now,
+                         [&settings] { return GetTriggerFileTime(settings.triggerFilePath); });
+}
+
 bool CacheIsStale(const Settings& settings, std::int64_t now,
                   const std::function<std::int64_t()>& triggerFileTime) {
-    if (settings.forceRefresh != 0) return true;
-    const std::int64_t cacheTime = settings.cacheModifiedTime;  // unsigned 32 bits, widened
-    if (now - cacheTime > static_cast<std::int64_t>(settings.refreshInterval)) return true;
-    return triggerFileTime() > cacheTime;
+    return DecideRefresh(InputsOf(settings), now, triggerFileTime).Stale();
 }
 
 int EnsureMetadataCurrent(Settings& settings, MetadataState& state,
                           const std::function<void()>& fetch, std::int64_t now) {
-    const bool stale = CacheIsStale(settings, now, [&settings] {
-        return GetTriggerFileTime(settings.triggerFilePath);
-    });
-    if (!stale) {
+    if (!DecideRefresh(settings, now).Stale()) {
         // Outside a fetch an unreadable text only means that nothing matches on this page.
         if (state.modelLoaded == 0 &&
             TryReadCacheText(win::ToNarrow(settings.metadataCacheText), state.model) == kCacheRead)
@@ -48,13 +58,16 @@ int EnsureMetadataCurrent(Settings& settings, MetadataState& state,
 void OnSelectorReply(Settings& settings, MetadataState& state, const std::string& reply,
                      const SettingsRoots& roots) {
     ++state.handlerRuns;
-    state.responseText = ReplyTextAsUtf8(reply, Utf8FromLegacyReply);
-    if (state.responseText.empty()) {
+    state.responseText.clear();  // read here and done with
+    switch (ModelFromReply(reply, win::ToNarrow(settings.defaultRuleId), Utf8FromLegacyReply,
+                           state.model)) {
+    case ReplyUse::kCards:
+        break;
+    case ReplyUse::kEmptyText:
         RebuildFromCacheText(settings, state);
-    } else if (BuildModelFromResponse(state.responseText, win::ToNarrow(settings.defaultRuleId),
-                                      state.model) == kReplyUnreadable) {
+        break;
+    case ReplyUse::kUnreadable:
         // A broken reply must not replace the user's cards with nothing for a whole interval.
-        state.responseText.clear();
         OnSelectorNoReply(settings, state, roots);
         return;
     }

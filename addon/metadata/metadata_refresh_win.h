@@ -7,6 +7,7 @@
 
 #include "addon/metadata/cache_registry_win.h"
 #include "addon/metadata/metadata_model.h"
+#include "addon/metadata/refresh_decision.h"
 #include "addon/metadata/settings_win.h"
 
 // The add-on object's card metadata and whether it has been filled since the object was made.
@@ -17,8 +18,11 @@ struct MetadataState {
     std::uint32_t handlerRuns = 0;  // entries into the completion handlers
 };
 
-// Stale when forced, when older than the interval (a cache time in the future is never old),
-// or when the trigger file is newer than the cache; the file is only looked at otherwise.
+// DecideRefresh over the settings' force flag, cache time and interval, and the trigger file of
+// the settings; the file is only looked at when the first two found the cache fresh.
+RefreshDecision DecideRefresh(const Settings& settings, std::int64_t now);
+
+// The same decision with another source of the trigger file's time.
 bool CacheIsStale(const Settings& settings, std::int64_t now,
                   const std::function<std::int64_t()>& triggerFileTime);
 

@@ -4,7 +4,8 @@
 #include <exception>
 #include <vector>
 
-#include "addon/metadata/script_scheme_win.h"
+#include "addon/metadata/script_scheme.h"
+#include "addon/metadata/settings_values.h"
 #include "addon/win/unique_handle.h"
 
 namespace {
@@ -25,13 +26,13 @@ std::wstring ComposeTriggerPath(const std::wstring& relative) {
 void LoadMachineSettings(Settings& settings, const SettingsRoots& roots) {
     win::UniqueHKey key;
     if (OpenMachineSettingsKey(roots, key.Put()) != ERROR_SUCCESS) return;
-    settings.defaultRuleId = ReadRegistryString(key.Get(), L"Default Rule Id");
-    settings.staticScriptUrl = ReadRegistryString(key.Get(), L"Zolvex Static Script");
-    settings.dynamicScriptTemplate = ReadRegistryString(key.Get(), L"Zolvex Dynamic Script");
-    settings.selectorHost = ReadRegistryString(key.Get(), L"Selector Selector Host");
-    const std::wstring trigger = ReadRegistryString(key.Get(), L"Refresh Trigger File");
-    ReadRegistryDword(key.Get(), L"Selector Selector Port", settings.selectorPort);
-    ReadRegistryDword(key.Get(), L"Cache Refresh Interval", settings.refreshInterval);
+    settings.defaultRuleId = ReadRegistryString(key.Get(), value_name::kDefaultRuleId);
+    settings.staticScriptUrl = ReadRegistryString(key.Get(), value_name::kStaticScript);
+    settings.dynamicScriptTemplate = ReadRegistryString(key.Get(), value_name::kDynamicScript);
+    settings.selectorHost = ReadRegistryString(key.Get(), value_name::kSelectorHost);
+    const std::wstring trigger = ReadRegistryString(key.Get(), value_name::kTriggerFile);
+    ReadRegistryDword(key.Get(), value_name::kSelectorPort, settings.selectorPort);
+    ReadRegistryDword(key.Get(), value_name::kRefreshInterval, settings.refreshInterval);
     settings.triggerFilePath = ComposeTriggerPath(trigger);
 }
 
@@ -39,10 +40,10 @@ void LoadUserState(Settings& settings, std::uint32_t alreadyLoaded, const Settin
     win::UniqueHKey key;
     if (OpenUserSettingsKey(roots, key.Put()) != ERROR_SUCCESS) return;
     if (alreadyLoaded == 0) {
-        settings.metadataCacheText = ReadRegistryString(key.Get(), L"Metadata Cache");
-        ReadRegistryDword(key.Get(), L"Cache Modified Time", settings.cacheModifiedTime);
+        settings.metadataCacheText = ReadRegistryString(key.Get(), value_name::kMetadataCache);
+        ReadRegistryDword(key.Get(), value_name::kCacheTime, settings.cacheModifiedTime);
     }
-    ReadRegistryDword(key.Get(), L"Force Refresh", settings.forceRefresh);
+    ReadRegistryDword(key.Get(), value_name::kForceRefresh, settings.forceRefresh);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "addon/metadata/script_scheme_win.h"
+#include "addon/metadata/script_scheme.h"
 #include "addon/pipeline/document_walk_win.h"
 #include "addon/pipeline/page_events.h"
 #include "addon/pipeline/script_injection_win.h"

@@ -14,13 +14,23 @@ namespace selector {
 
 using boost::system::error_code;
 
+namespace {
+
+// The service's close is the normal end of a reply; anything else is a failed connection.
+ConversationEnd EndOfReading(const error_code& ec) {
+    return ec == boost::asio::error::eof ? ConversationEnd::kServiceClosed
+                                         : ConversationEnd::kReadFailed;
+}
+
+}  // namespace
+
 SelectorClient::SelectorClient(boost::asio::io_service& io,
                                const boost::asio::ip::tcp::endpoint& endpoint,
                                const ReplyHandler& onReply, const NoReplyHandler& onNoReply,
-                               const SelectorBounds& bounds)
+                               const SelectorBounds& bounds, ConversationReport* report)
     : socket(io), timer(io), deadline(std::chrono::steady_clock::now() + bounds.deadline),
       request(kSelectorRequest, kSelectorRequestSize), buffer(), onReply(onReply),
-      onNoReply(onNoReply), replySizeCap(bounds.replySizeCap) {
+      onNoReply(onNoReply), replySizeCap(bounds.replySizeCap), report(report) {
     StartTimer(std::min(std::chrono::steady_clock::now() + bounds.connectTimeout, deadline));
     StartConnect(endpoint);
 }
@@ -41,7 +51,7 @@ void SelectorClient::StartConnect(const boost::asio::ip::tcp::endpoint& endpoint
 
 void SelectorClient::HandleConnect(const error_code& ec) {
     if (state != kConnecting) return;
-    if (ec) { Finish(); return; }           // refused, unreachable, no such address family
+    if (ec) { Finish(ConversationEnd::kConnectFailed); return; }  // refused, unreachable, no family
     state = kWriting;
     StartWrite();
 }
@@ -56,7 +66,7 @@ void SelectorClient::StartWrite() {
 
 void SelectorClient::HandleWrite(const error_code& ec, std::size_t /*bytes*/) {
     if (state != kWriting) return;
-    if (ec) { Finish(); return; }
+    if (ec) { Finish(ConversationEnd::kWriteFailed); return; }
     state = kReading;
     StartRead();
 }
@@ -70,7 +80,7 @@ void SelectorClient::StartRead() {
 
 void SelectorClient::HandleRead(const error_code& ec, std::size_t bytes) {
     if (state != kReading) return;
-    if (ec) { Finish(); return; }           // end of stream arrives here too
+    if (ec) { Finish(EndOfReading(ec)); return; }  // end of stream arrives here too
     if (!Keep(bytes)) return;
     // While reads come back full, more is likely waiting: take it at once, in reads of the same
     // size, without a trip through the I/O service for each; a bounded number per turn, so the
@@ -79,7 +89,7 @@ void SelectorClient::HandleRead(const error_code& ec, std::size_t bytes) {
         error_code now;
         bytes = socket.read_some(boost::asio::buffer(buffer, kReadSize), now);
         if (now == boost::asio::error::would_block) break;
-        if (now) { Finish(); return; }
+        if (now) { Finish(EndOfReading(now)); return; }
         if (!Keep(bytes)) return;
     }
     StartRead();
@@ -87,8 +97,8 @@ void SelectorClient::HandleRead(const error_code& ec, std::size_t bytes) {
 
 bool SelectorClient::Keep(std::size_t bytes) {
     if (bytes > replySizeCap - reply.size()) {
-        overCap = true;                     // not a reply: keep the cards we have
-        Finish();
+        if (report) report->bytesReceived = reply.size() + bytes;
+        Finish(ConversationEnd::kOverCap);  // not a reply: keep the cards we have
         return false;
     }
     reply.append(buffer, bytes);
@@ -109,16 +119,21 @@ void SelectorClient::HandleTimer(const error_code& ec) {
         StartTimer(deadline);
         return;
     }
-    Finish();                               // what has arrived so far is the reply
+    // What has arrived so far is the reply.
+    Finish(state == kConnecting ? ConversationEnd::kConnectTimeout : ConversationEnd::kDeadline);
 }
 
-void SelectorClient::Finish() {
+void SelectorClient::Finish(ConversationEnd why) {
     if (state == kFinished) return;
     state = kFinished;
     error_code ignored;
     socket.close(ignored);                  // ends any pending step with operation_aborted
     try { timer.cancel(); } catch (...) {}  // else run() waits for it
-    if (overCap) std::string().swap(reply);
+    if (report) {
+        report->end = why;
+        if (why != ConversationEnd::kOverCap) report->bytesReceived = reply.size();
+    }
+    if (why == ConversationEnd::kOverCap) std::string().swap(reply);
     try {
         if (reply.empty()) {
             onNoReply();

@@ -1,6 +1,7 @@
 // One selector conversation as a chain of asynchronous steps on the caller's I/O service.
 #pragma once
 
+#include "addon/selector/conversation_end.h"
 #include "addon/selector/selector_bounds.h"
 #include "addon/selector/selector_handlers.h"
 
@@ -17,11 +18,13 @@ namespace selector {
 // Connect -> Write (the whole request) -> Read (512 bytes, repeats) -> Finish.
 // Constructing the client starts the connect; it reports only through its two handlers, and
 // Finish calls exactly one of them, once. Handlers bind `this`: the client must outlive run().
+// A report, when given, learns how the conversation ended before the handler runs.
 class SelectorClient {
 public:
     SelectorClient(boost::asio::io_service& io, const boost::asio::ip::tcp::endpoint& endpoint,
                    const ReplyHandler& onReply, const NoReplyHandler& onNoReply,
-                   const SelectorBounds& bounds = SelectorBounds());
+                   const SelectorBounds& bounds = SelectorBounds(),
+                   ConversationReport* report = nullptr);
     SelectorClient(const SelectorClient&) = delete;
     SelectorClient& operator=(const SelectorClient&) = delete;
 
@@ -37,7 +40,7 @@ private:
     bool Keep(std::size_t bytes);           // false when the reply would pass the cap
     void StartTimer(std::chrono::steady_clock::time_point expiry);
     void HandleTimer(const boost::system::error_code& ec);
-    void Finish();
+    void Finish(ConversationEnd why);
 
     static const std::size_t kReadSize = 512;
     static const int kReadsPerTurn = 64;
@@ -51,8 +54,8 @@ private:
     ReplyHandler onReply;
     NoReplyHandler onNoReply;
     std::size_t replySizeCap;
+    ConversationReport* report;
     State state = kConnecting;
-    bool overCap = false;
 };
 
 }  // namespace selector

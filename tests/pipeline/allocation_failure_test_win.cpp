@@ -2,6 +2,8 @@
 // browser, nothing leaks, a worker that fails ends alone, and the next page is handled.
 #include "tests/pipeline/addon_fixture_win.h"
 
+#include <chrono>
+
 #include <exdispid.h>
 #include <mshtmdid.h>
 
@@ -84,6 +86,10 @@ TEST_F(AllocationFailures, EventsThatStartAWorkerLetNoExceptionOutAndLeakNothing
 
 TEST_F(AllocationFailures, WorkerThatRunsOutEndsAloneAndAFailedFetchLeavesThePageToTheWalk) {
     SetSelectorPort(selector_test::UnusedLoopbackPort());
+    // Whichever step a failed allocation interrupts, the conversation ends by its timer at the
+    // latest: short bounds keep every page within the idle wait, however loaded the machine.
+    bounds.connectTimeout = std::chrono::milliseconds(500);
+    bounds.deadline = std::chrono::milliseconds(1000);
     // Long enough that taking it as narrow text allocates.
     SetString(HKEY_LOCAL_MACHINE, L"Selector Selector Host",
               L"0000:0000:0000:0000:0000:0000:0000:0001");

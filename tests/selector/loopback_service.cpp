@@ -143,8 +143,19 @@ private:
             [self = shared_from_this()](const error_code& ec, std::size_t bytes) {
                 if (ec) { self->Close(); return; }   // the client has gone
                 self->written += bytes;
-                self->WriteNextPiece();
+                self->AfterPiece();
             });
+    }
+
+    void AfterPiece() {
+        if (script.pieceInterval.count() == 0) {
+            WriteNextPiece();
+            return;
+        }
+        quiet.expires_after(script.pieceInterval);
+        quiet.async_wait([self = shared_from_this()](const error_code& e) {
+            if (!e) self->WriteNextPiece();
+        });
     }
 
     void EndReply() {

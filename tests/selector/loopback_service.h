@@ -14,6 +14,7 @@ namespace selector_test {
 struct ServiceScript {
     std::string reply;                      // written once the request has arrived
     std::size_t pieceSize = 0;              // 0: the whole reply in one write
+    std::chrono::milliseconds pieceInterval{0};  // pause after each piece: a slow drip
     bool endless = false;                   // write the reply again and again until the client goes
     bool readRequest = true;                // false: never read, never write, hold the connection
     bool closeAfterReply = true;            // false: stay silent after the reply, connection open

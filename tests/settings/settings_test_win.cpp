@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "addon/metadata/cache_registry_win.h"
-#include "addon/metadata/script_scheme_win.h"
+#include "addon/metadata/script_scheme.h"
 #include "addon/win/text_win.h"
 #include "tests/settings/scratch_roots_win.h"
 

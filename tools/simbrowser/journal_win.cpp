@@ -3,9 +3,9 @@
 
 namespace simbrowser {
 
-void Journal::Record(Op op, const Page* page) {
+void Journal::Record(Op op, const Page* page, const std::wstring& tag) {
     std::lock_guard<std::mutex> hold(lock);
-    calls.push_back(Call{op, page, ::GetCurrentThreadId()});
+    calls.push_back(Call{op, page, ::GetCurrentThreadId(), tag});
 }
 
 void Journal::RecordEvent(DISPID dispid, const Page* page, const std::wstring& url) {

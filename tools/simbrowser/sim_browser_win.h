@@ -65,6 +65,7 @@ struct Call {
     Op op;
     const Page* page;
     DWORD threadId;
+    std::wstring tag;  // element operations: the element's tag (createElement: the one asked)
 };
 
 // One event fired to the browser's or a window's sinks.
@@ -102,7 +103,7 @@ struct ElementSnapshot {
 // The calls, events and failure rules of one simulated browser; any thread may read them.
 class Journal {
 public:
-    void Record(Op op, const Page* page);
+    void Record(Op op, const Page* page, const std::wstring& tag = std::wstring());
     void RecordEvent(DISPID dispid, const Page* page, const std::wstring& url);
     // The injected result for this call when a rule of the page applies.
     bool Injected(Op op, const Page* page, const std::wstring& tag, HRESULT* result);

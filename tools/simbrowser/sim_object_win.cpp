@@ -45,7 +45,7 @@ bool SimObject::Enter(Op op, HRESULT& result, const std::wstring& tag) {
         return false;
     }
     Journal& journal = page->GetJournal();
-    journal.Record(op, page);
+    journal.Record(op, page, tag);
     HRESULT injected = S_OK;
     if (!journal.Injected(op, page, tag, &injected)) return true;
     const bool query = op == Op::kQueryScriptElement || op == Op::kQueryDomNode;

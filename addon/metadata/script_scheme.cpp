@@ -1,7 +1,5 @@
 // Scheme checks and the scheme switch of the static script URL.
-#include "addon/metadata/script_scheme_win.h"
-
-#include <cwctype>
+#include "addon/metadata/script_scheme.h"
 
 namespace {
 
@@ -9,7 +7,10 @@ namespace {
 std::size_t SchemeLength(const std::wstring& url, const wchar_t* scheme) {
     std::size_t i = 0;
     for (; scheme[i] != L'\0'; ++i) {
-        if (i >= url.size() || std::towlower(url[i]) != scheme[i]) return 0;
+        if (i >= url.size()) return 0;
+        const wchar_t c = url[i];
+        if ((c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c) != scheme[i])
+            return 0;  // schemes are ASCII; letter case does not count
     }
     return i < url.size() && url[i] == L':' ? i : 0;
 }
