@@ -14,7 +14,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BRIMWELL_FUZZ_BUILD:-$repo/build/fuzz}
 seconds=${FUZZ_SECONDS:-20}
-all_targets=(json_parse xml_reply url_host configuration_text site_matching registrar_script
+all_targets=(json_parse cache_text xml_reply url_host configuration_text site_matching registrar_script
              request_reader page_list)
 
 targets=()
@@ -35,13 +35,13 @@ done
 max_len() {
   case $1 in
     xml_reply) echo 16384 ;;
-    json_parse|registrar_script|page_list) echo 8192 ;;
+    json_parse|cache_text|registrar_script|page_list) echo 8192 ;;
     *) echo 4096 ;;
   esac
 }
 dictionary() {
   case $1 in
-    json_parse) echo tests/fuzz/json.dict ;;
+    json_parse|cache_text) echo tests/fuzz/json.dict ;;
     xml_reply) echo tests/fuzz/xml.dict ;;
     registrar_script) echo tests/fuzz/registrar.dict ;;
   esac

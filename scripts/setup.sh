@@ -8,7 +8,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 deps=${BRIMWELL_DEPS:-$repo/.deps}
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   wine wine64 wine32:i386 libwine-dev

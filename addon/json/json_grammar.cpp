@@ -1,55 +1,9 @@
 // The rules of the JSON grammar, transcribed one function per rule.
 #include "addon/json/json_grammar.h"
 
-#include <cmath>
-#include <cstdint>
-#include <cstring>
+#include "addon/json/json_lexer.h"
 
 namespace json {
-namespace {
-
-// The six characters isspace() accepts in the "C" locale: '\t' '\n' '\v' '\f' '\r' and ' '.
-inline bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-inline bool IsHex(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-inline bool IsSimpleEscape(char c) {
-    return c == '"' || c == '\\' || c == '/' || c == 'b' || c == 'f' || c == 'n' || c == 'r'
-        || c == 't';
-}
-
-// Returns the first '"' or '\\' in [p, end), or end. Eight bytes at a time while eight
-// remain, so the scan never reads past the end.
-const char* SkipPlain(const char* p, const char* end) {
-    const std::uint64_t kOnes = 0x0101010101010101ULL;
-    const std::uint64_t kHighs = 0x8080808080808080ULL;
-    while (end - p >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        const std::uint64_t quote = word ^ (kOnes * '"');
-        const std::uint64_t backslash = word ^ (kOnes * '\\');
-        // a zero byte in either marks a match (the classic has-zero-byte test)
-        const std::uint64_t hit = ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash);
-        if (hit & kHighs) break;
-        p += 8;
-    }
-    while (p != end && *p != '"' && *p != '\\') ++p;
-    return p;
-}
-
-// Counts the open objects and arrays for as long as one of their rules runs.
-class DepthGuard {
-public:
-    explicit DepthGuard(int& d) : depth(d) { ++depth; }
-    ~DepthGuard() { --depth; }
-    DepthGuard(const DepthGuard&) = delete;
-    void operator=(const DepthGuard&) = delete;
-private:
-    int& depth;
-};
-
-}  // namespace
 
 template <class CharT>
 const CharT* grammar<CharT>::run(const CharT* first, const CharT* last) {
@@ -62,7 +16,7 @@ const CharT* grammar<CharT>::run(const CharT* first, const CharT* last) {
 
 template <class CharT>
 void grammar<CharT>::skip_space() {
-    while (pos != end && IsSpace(*pos)) ++pos;
+    pos = lexer::skip_space(pos, end);
 }
 
 template <class CharT>
@@ -78,7 +32,7 @@ template <class CharT>
 bool grammar<CharT>::match_object() {
     skip_space();
     if (pos == end || *pos != '{' || depth >= kMaxNestingDepth) return false;
-    DepthGuard open(depth);
+    depth_guard open(depth);
     ++pos;
     begin_object(*this)('{');
     const CharT* saved = pos;       // a failed optional part gives back what it took
@@ -118,7 +72,7 @@ template <class CharT>
 bool grammar<CharT>::match_array() {
     skip_space();
     if (pos == end || *pos != '[' || depth >= kMaxNestingDepth) return false;
-    DepthGuard open(depth);
+    depth_guard open(depth);
     ++pos;
     begin_array(*this)('[');
     const CharT* saved = pos;
@@ -166,24 +120,10 @@ template <class CharT>
 bool grammar<CharT>::match_string() {
     skip_space();
     const CharT* first = pos;
-    if (pos == end || *pos != '"') return false;
-    ++pos;
-    for (;;) {
-        pos = SkipPlain(pos, end);
-        if (pos == end) return false;
-        if (*pos == '"') break;
-        if (++pos == end) return false;
-        if (IsSimpleEscape(*pos)) {
-            ++pos;
-        } else if (*pos == 'u') {
-            ++pos;
-            for (int i = 0; i < 4; ++i, ++pos)
-                if (pos == end || !IsHex(*pos)) return false;
-        } else {
-            return false;           // any other escape ends the rule without a match
-        }
-    }
-    ++pos;
+    bool escaped = false;
+    const CharT* last = lexer::scan_string(pos, end, escaped);
+    if (!last) return false;
+    pos = last;
     push_string(*this)(first, pos);
     return true;
 }
@@ -205,54 +145,19 @@ bool grammar<CharT>::match_number() {
     return true;
 }
 
-// real = sign? digits ("." digits)? (("e" | "E") int)?, with a point or an exponent and
-// digits on at least one side of the point: "5." "-.5" "1e5" are reals; "." "1" "1e" are not.
-// The value is built by the parser's own arithmetic, not by strtod.
 template <class CharT>
 bool grammar<CharT>::match_real(double& value) {
-    bool negative = false;
-    if (pos != end && (*pos == '+' || *pos == '-')) negative = *pos++ == '-';
-    double n = 0;
-    const CharT* digits = pos;
-    for (; pos != end && IsDigit(*pos); ++pos) n = n * 10 + (*pos - '0');
-    const bool gotInteger = pos != digits;
-    if (negative) n = -n;
-    if (pos != end && *pos == '.') {
-        ++pos;
-        double fraction = 0;
-        const CharT* fractionDigits = pos;
-        for (; pos != end && IsDigit(*pos); ++pos) fraction = fraction * 10 + (*pos - '0');
-        const long count = static_cast<long>(pos - fractionDigits);
-        if (count == 0 && !gotInteger) return false;
-        fraction *= std::pow(10.0, -static_cast<double>(count));
-        n = negative ? n - fraction : n + fraction;
-    } else if (!gotInteger || pos == end || (*pos != 'e' && *pos != 'E')) {
-        return false;               // without a point the exponent is required
-    }
-    if (pos != end && (*pos == 'e' || *pos == 'E')) {
-        ++pos;
-        int exponent = 0;
-        if (!match_int32(exponent)) return false;
-        n *= std::pow(10.0, static_cast<double>(exponent));
-    }
-    value = n;
+    const CharT* last = lexer::scan_real(pos, end, value);
+    if (!last) return false;
+    pos = last;
     return true;
 }
 
-// int = sign? digits, whose value must fit a 32-bit signed integer.
 template <class CharT>
 bool grammar<CharT>::match_int32(int& value) {
-    bool negative = false;
-    if (pos != end && (*pos == '+' || *pos == '-')) negative = *pos++ == '-';
-    const long long limit = negative ? 2147483648LL : 2147483647LL;
-    long long magnitude = 0;
-    const CharT* digits = pos;
-    for (; pos != end && IsDigit(*pos); ++pos) {
-        magnitude = magnitude * 10 + (*pos - '0');
-        if (magnitude > limit) return false;
-    }
-    if (pos == digits) return false;
-    value = static_cast<int>(negative ? -magnitude : magnitude);
+    const CharT* last = lexer::scan_int32(pos, end, value);
+    if (!last) return false;
+    pos = last;
     return true;
 }
 
@@ -278,9 +183,9 @@ bool grammar<CharT>::match_null() {
 
 template <class CharT>
 bool grammar<CharT>::match_word(const char* word, std::size_t length) {
-    if (static_cast<std::size_t>(end - pos) < length || std::memcmp(pos, word, length) != 0)
-        return false;
-    pos += length;
+    const CharT* last = lexer::scan_word(pos, end, word, length);
+    if (!last) return false;
+    pos = last;
     return true;
 }
 

@@ -7,15 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "addon/json/json_nesting.h"
 #include "addon/json/json_value.h"
 
 namespace json {
 
 class block_pool;
-
-// Objects and arrays nested deeper than this are not accepted: a hostile text can then
-// exhaust neither the thread's stack while it is parsed nor while its tree is destroyed.
-const int kMaxNestingDepth = 512;
 
 // Alternatives are tried in the order each rule lists them, and each action fires as soon as
 // its part of the text has matched, also inside an attempt that fails later. Whitespace (the

@@ -7,6 +7,7 @@
 
 #include "addon/json/json_parser.h"
 #include "addon/json/json_value.h"
+#include "addon/metadata/compact_cache_text.h"
 #include "addon/metadata/literal_text.h"
 
 namespace {
@@ -99,10 +100,20 @@ std::string CacheText(const MetadataModel& model) {
     return text;
 }
 
+// The add-on's own texts take the compact reader; anything else, or a compact text that turns
+// out to differ, is read again from the start through the tree.
 bool ReadCacheText(const std::string& cacheText, MetadataModel& model) {
     model.Clear();
     if (cacheText.empty())
         return false;
+    if (ReadCompactCacheText(cacheText, model))
+        return true;
+    model.Clear();
+    ReadCacheTextByTree(cacheText, model);
+    return true;
+}
+
+void ReadCacheTextByTree(const std::string& cacheText, MetadataModel& model) {
     json::value_ptr root = json::parse(cacheText.begin(), cacheText.end());
     json::object& members = Take<json::object>(root);
     for (json::object::iterator member = members.begin(); member != members.end(); ++member) {
@@ -111,7 +122,6 @@ bool ReadCacheText(const std::string& cacheText, MetadataModel& model) {
         else if (member->first == "data")
             ReadData(Take<json::object>(member->second), model);
     }
-    return true;
 }
 
 CacheReading TryReadCacheText(const std::string& cacheText, MetadataModel& model) {

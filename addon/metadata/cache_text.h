@@ -17,6 +17,11 @@ std::string CacheText(const MetadataModel& model);
 // boost::bad_any_cast, the model keeping what was read before the fault.
 bool ReadCacheText(const std::string& cacheText, MetadataModel& model);
 
+// The general reader ReadCacheText falls back to for texts not in CacheText's own layout:
+// parses the whole text into a JSON tree and walks it, with the faults described above. The
+// model must be empty.
+void ReadCacheTextByTree(const std::string& cacheText, MetadataModel& model);
+
 enum CacheReading {
     kCacheEmpty,       // nothing to read: the model is empty
     kCacheRead,        // the model holds the cache

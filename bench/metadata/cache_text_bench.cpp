@@ -1,65 +1,50 @@
-// Reading a cache text into the model, against nlohmann::json::parse of the same text alone.
+// Reading a cache text into the model against nlohmann::json::parse of the same text alone
+// (its tree freed as the run ends), and json::parse alone against it, in interleaved pairs;
+// writing the text, timed alone.
 #include <string>
 
-#include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
 #include "addon/json/json_parser.h"
 #include "addon/metadata/cache_text.h"
 #include "addon/metadata/metadata_response.h"
-#include "bench/metadata/ratio_reporter.h"
+#include "bench/common/paired_runs.h"
 #include "bench/metadata/sample_cards.h"
 
 namespace {
 
-std::string SampleCacheText(int cards) {
+MetadataModel SampleModel(int cards) {
     std::string reply = sample_cards::Reply(cards);
     MetadataModel model;
     BuildModelFromResponse(reply, "1024", model);
-    return CacheText(model);
+    return model;
 }
-
-void NlohmannParse(benchmark::State& state) {
-    const std::string text = SampleCacheText(static_cast<int>(state.range(0)));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(nlohmann::json::parse(text));
-}
-
-// The parse alone, to tell the parser's share from the walk's.
-void JsonParse(benchmark::State& state) {
-    const std::string text = SampleCacheText(static_cast<int>(state.range(0)));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(json::parse(text.begin(), text.end()));
-}
-
-void ReadCache(benchmark::State& state) {
-    const std::string text = SampleCacheText(static_cast<int>(state.range(0)));
-    MetadataModel model;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ReadCacheText(text, model));
-    state.counters["bytes"] = static_cast<double>(text.size());
-}
-
-void WriteCache(benchmark::State& state) {
-    std::string reply = sample_cards::Reply(static_cast<int>(state.range(0)));
-    MetadataModel model;
-    BuildModelFromResponse(reply, "1024", model);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(CacheText(model));
-}
-
-BENCHMARK(NlohmannParse)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(JsonParse)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(ReadCache)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(WriteCache)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    RatioReporter reporter;
-    reporter.AddRatio("ReadCache/1000", "NlohmannParse/1000");
-    reporter.AddRatio("ReadCache/10000", "NlohmannParse/10000");
-    reporter.AddRatio("JsonParse/1000", "NlohmannParse/1000");
-    reporter.AddRatio("JsonParse/10000", "NlohmannParse/10000");
-    return RunWithRatios(argc, argv, reporter);
+int main() {
+    bench::PairOptions options;
+    for (int cards : {1000, 10000}) {
+        const MetadataModel written = SampleModel(cards);
+        const std::string text = CacheText(written);
+        const std::string suffix = ", " + std::to_string(cards) + " cards";
+        const bench::Run nlohmannParse = [&](bench::Stopwatch&) {
+            bench::Keep(nlohmann::json::parse(text));
+        };
+        MetadataModel model;
+        bench::ComparePairs("ReadCacheText vs nlohmann's parse alone" + suffix,
+                            [&](bench::Stopwatch&) { bench::Keep(ReadCacheText(text, model)); },
+                            nlohmannParse, bench::Goal::kTimeRatio, 1.0, options);
+        // The parse alone, with its tree freed like nlohmann's: the parser's share of the read.
+        bench::CompareTimes("json::parse vs nlohmann's parse alone" + suffix,
+                            [&](bench::Stopwatch&) {
+                                bench::Keep(json::parse(text.begin(), text.end()));
+                            },
+                            nlohmannParse, options);
+        const double write = bench::MedianSeconds(
+            [&](bench::Stopwatch&) { bench::Keep(CacheText(written)); }, options);
+        std::printf("  CacheText%s: %s (median run)\n", suffix.c_str(),
+                    bench::FormatSeconds(write).c_str());
+    }
+    return 0;
 }

@@ -1,69 +1,50 @@
-// Reading a selector reply into the model, against TinyXML's bare parse of the same reply
-// (with its defaults, and without the row and column tracking that the reader switches off).
+// Reading a selector reply into the model against TinyXML's bare parse of the same reply (with
+// its defaults, and without the row and column tracking that the reader switches off), and the
+// nesting and attribute scan that runs before every parse, in interleaved pairs.
 #include <string>
 
-#include <benchmark/benchmark.h>
 #include <tinyxml.h>
 
 #include "addon/metadata/metadata_response.h"
 #include "addon/metadata/xml_bounds.h"
-#include "bench/metadata/ratio_reporter.h"
+#include "bench/common/paired_runs.h"
 #include "bench/metadata/sample_cards.h"
 
 namespace {
 
-void TinyXmlParse(benchmark::State& state) {
-    const std::string reply = sample_cards::Reply(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
+bench::Run TinyXmlParse(const std::string& reply, bool tracked) {
+    return [&reply, tracked](bench::Stopwatch&) {
         TiXmlDocument document;
+        if (!tracked) document.SetTabSize(0);
         document.Parse(reply.c_str());
-        benchmark::DoNotOptimize(document.RootElement());
-    }
+        bench::Keep(document.RootElement());
+    };
 }
-
-// The same parse without row and column tracking, as BuildModelFromResponse runs it.
-void TinyXmlParseUntracked(benchmark::State& state) {
-    const std::string reply = sample_cards::Reply(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        TiXmlDocument document;
-        document.SetTabSize(0);
-        document.Parse(reply.c_str());
-        benchmark::DoNotOptimize(document.RootElement());
-    }
-}
-
-// The nesting and attribute scan that runs before every parse of a reply.
-void ShapeScan(benchmark::State& state) {
-    const std::string reply = sample_cards::Reply(static_cast<int>(state.range(0))) +
-                              std::string(3, '\0');
-    for (auto _ : state)
-        benchmark::DoNotOptimize(MeasureXml(reply.c_str(), TIXML_ENCODING_UTF8));
-}
-
-void BuildModel(benchmark::State& state) {
-    const std::string reply = sample_cards::Reply(static_cast<int>(state.range(0)));
-    MetadataModel model;
-    for (auto _ : state) {
-        std::string responseText = reply;  // emptied by the call
-        benchmark::DoNotOptimize(BuildModelFromResponse(responseText, "1024", model));
-    }
-    state.counters["patterns"] = static_cast<double>(model.Sites().size());
-}
-
-BENCHMARK(TinyXmlParse)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(TinyXmlParseUntracked)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(ShapeScan)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BuildModel)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    RatioReporter reporter;
-    reporter.AddRatio("BuildModel/1000", "TinyXmlParse/1000");
-    reporter.AddRatio("BuildModel/10000", "TinyXmlParse/10000");
-    reporter.AddRatio("BuildModel/1000", "TinyXmlParseUntracked/1000");
-    reporter.AddRatio("BuildModel/10000", "TinyXmlParseUntracked/10000");
-    reporter.AddRatio("ShapeScan/1000", "TinyXmlParseUntracked/1000");
-    reporter.AddRatio("ShapeScan/10000", "TinyXmlParseUntracked/10000");
-    return RunWithRatios(argc, argv, reporter);
+int main() {
+    bench::PairOptions options;
+    for (int cards : {1000, 10000}) {
+        const std::string reply = sample_cards::Reply(cards);
+        const std::string padded = reply + std::string(3, '\0');
+        const std::string suffix = ", " + std::to_string(cards) + " cards";
+        MetadataModel model;
+        const bench::Run buildModel = [&](bench::Stopwatch& watch) {
+            watch.Pause();
+            std::string responseText = reply;  // emptied by the call
+            watch.Resume();
+            bench::Keep(BuildModelFromResponse(responseText, "1024", model));
+        };
+        bench::ComparePairs("BuildModelFromResponse vs TinyXML's parse" + suffix, buildModel,
+                            TinyXmlParse(reply, true), bench::Goal::kTimeRatio, 1.3, options);
+        bench::CompareTimes("BuildModelFromResponse vs the untracked parse" + suffix, buildModel,
+                            TinyXmlParse(reply, false), options);
+        bench::CompareTimes("shape scan vs the untracked parse" + suffix,
+                            [&](bench::Stopwatch&) {
+                                bench::Keep(MeasureXml(padded.c_str(), TIXML_ENCODING_UTF8));
+                            },
+                            TinyXmlParse(reply, false), options);
+    }
+    return 0;
 }

@@ -1,20 +1,20 @@
 // Matching 1,000 page hosts against models of 10 to 10,000 cards, against the plain scan of
-// every pattern.
+// every pattern, in interleaved pairs; and the index build that the first match pays.
+#include <cstdio>
 #include <string>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "addon/metadata/metadata_response.h"
 #include "addon/metadata/site_index.h"
 #include "addon/metadata/site_matching.h"
-#include "bench/metadata/ratio_reporter.h"
+#include "bench/common/paired_runs.h"
 #include "bench/metadata/sample_cards.h"
 #include "tests/metadata/plain_scan.h"
 
 namespace {
 
 const int kHosts = 1000;
+const double kGoalPerHost = 2e-6;
 
 MetadataModel SampleModel(int cards) {
     std::string reply = sample_cards::Reply(cards);
@@ -23,49 +23,46 @@ MetadataModel SampleModel(int cards) {
     return model;
 }
 
-// Time per 1,000 hosts; the "per host" counter gives the time of one call.
+// One run matches every host once.
 template <MatchResult (*Match)(const std::string&, MetadataModel&)>
-void MatchHosts(benchmark::State& state) {
-    int cards = static_cast<int>(state.range(0));
-    MetadataModel model = SampleModel(cards);
-    const std::vector<std::string> hosts = sample_cards::Hosts(kHosts, cards);
-    int matched = 0;
-    Match(hosts[0], model);  // builds the index outside the timing
-    for (auto _ : state) {
-        for (const std::string& host : hosts) {
-            MatchResult result = Match(host, model);
-            matched += result.matched;
-            benchmark::DoNotOptimize(result);
-        }
-    }
-    state.counters["per host"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kHosts,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["matched"] = static_cast<double>(matched) / state.iterations();
+bench::Run MatchHosts(const std::vector<std::string>& hosts, MetadataModel& model) {
+    return [&hosts, &model](bench::Stopwatch&) {
+        for (const std::string& host : hosts) bench::Keep(Match(host, model));
+    };
 }
-
-void MatchSitesIndexed(benchmark::State& state) { MatchHosts<MatchSites>(state); }
-void MatchSitesPlainScan(benchmark::State& state) { MatchHosts<MatchSitesByScan>(state); }
-
-// What the first match after a model replacement pays on top.
-void BuildIndex(benchmark::State& state) {
-    MetadataModel model = SampleModel(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        SiteIndex index(model.Sites());
-        benchmark::DoNotOptimize(&index);
-    }
-}
-
-BENCHMARK(MatchSitesIndexed)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(MatchSitesPlainScan)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BuildIndex)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    RatioReporter reporter;
-    for (const char* cards : {"10", "1000"})
-        reporter.AddRatio(std::string("MatchSitesIndexed/") + cards,
-                          std::string("MatchSitesPlainScan/") + cards);
-    return RunWithRatios(argc, argv, reporter);
+int main() {
+    bench::PairOptions options;
+    for (int cards : {10, 1000, 10000}) {
+        MetadataModel indexed = SampleModel(cards);
+        MetadataModel scanned = indexed;
+        const std::vector<std::string> hosts = sample_cards::Hosts(kHosts, cards);
+        MatchSites(hosts[0], indexed);  // builds the index outside the timing
+        const std::string name = "MatchSites per 1,000 hosts vs the plain scan, " +
+                                 std::to_string(cards) + " cards";
+        double perHost = 0;
+        if (cards <= 1000) {
+            perHost = bench::CompareTimes(name, MatchHosts<MatchSites>(hosts, indexed),
+                                          MatchHosts<MatchSitesByScan>(hosts, scanned), options)
+                          .oursSeconds / kHosts;
+        } else {
+            perHost = bench::MedianSeconds(MatchHosts<MatchSites>(hosts, indexed), options) / kHosts;
+        }
+        std::printf("  MatchSites, %d cards: %s per host (goal <= %s)\n", cards,
+                    bench::FormatSeconds(perHost).c_str(),
+                    bench::FormatSeconds(kGoalPerHost).c_str());
+        if (cards >= 1000) {
+            const double build = bench::MedianSeconds(
+                [&](bench::Stopwatch&) {
+                    SiteIndex index(indexed.Sites());
+                    bench::Keep(index);
+                },
+                options);
+            std::printf("  SiteIndex build, %d cards: %s (median run)\n", cards,
+                        bench::FormatSeconds(build).c_str());
+        }
+    }
+    return 0;
 }

@@ -1,21 +1,19 @@
 // One selector conversation on loopback against the same exchange over plain blocking sockets,
-// with the ratio of their times printed in the same run (goal: at most 1.5).
+// in interleaved pairs (goal: at most 1.5 times as long).
 #include "addon/selector/fetch_metadata.h"
 #include "addon/selector/selector_request.h"
 
+#include "bench/common/paired_runs.h"
 #include "tests/selector/loopback_service.h"
 
-#include <benchmark/benchmark.h>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/write.hpp>
 
-#include <algorithm>
-#include <chrono>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -63,44 +61,30 @@ bool PlainExchange(boost::asio::io_context& io, const tcp::endpoint& endpoint, s
     return reply.size() == size;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-// Each iteration runs one conversation and one plain exchange back to back, so both meet the
-// same load on this shared machine; the counters are the medians and their ratio.
-void ConversationVsPlainSockets(benchmark::State& state) {
-    typedef std::chrono::steady_clock Clock;
-    const std::size_t size = static_cast<std::size_t>(state.range(0));
-    const std::uint16_t port = ServiceFor(size).Port();
-    const tcp::endpoint endpoint(boost::asio::ip::address_v4::loopback(), port);
-    boost::asio::io_context io;
-    std::vector<double> conversation, plain;
-    for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        const bool conversationWhole = Conversation(port, size);
-        const Clock::time_point middle = Clock::now();
-        const bool plainWhole = PlainExchange(io, endpoint, size);
-        const Clock::time_point end = Clock::now();
-        if (!conversationWhole || !plainWhole) {
-            state.SkipWithError("a reply did not arrive whole");
-            break;
-        }
-        conversation.push_back(std::chrono::duration<double, std::micro>(middle - start).count());
-        plain.push_back(std::chrono::duration<double, std::micro>(end - middle).count());
-    }
-    const double conversationUs = Median(conversation);
-    const double plainUs = Median(plain);
-    state.counters["conversation_us"] = conversationUs;
-    state.counters["plain_us"] = plainUs;
-    state.counters["ratio"] = plainUs > 0 ? conversationUs / plainUs : 0.0;
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size * 2));
-}
-
-BENCHMARK(ConversationVsPlainSockets)->Arg(2 << 10)->Arg(200 << 10)->Arg(2 << 20)
-    ->UseRealTime()->MinTime(2.0)->Unit(benchmark::kMicrosecond);
-
 }  // namespace
 
-BENCHMARK_MAIN();
+int main() {
+    bench::PairOptions options;
+    options.clock = bench::Clock::kWall;  // the service answers from a thread of its own
+    options.sampleSeconds = 0.05;
+    for (std::size_t size : {std::size_t(2) << 10, std::size_t(200) << 10, std::size_t(2) << 20}) {
+        const std::uint16_t port = ServiceFor(size).Port();
+        const tcp::endpoint endpoint(boost::asio::ip::address_v4::loopback(), port);
+        boost::asio::io_context io;
+        bool whole = true;
+        char name[96];
+        std::snprintf(name, sizeof name, "selector conversation vs plain sockets, %zu KiB",
+                      size >> 10);
+        bench::ComparePairs(name,
+                            [&](bench::Stopwatch&) { whole = Conversation(port, size) && whole; },
+                            [&](bench::Stopwatch&) {
+                                whole = PlainExchange(io, endpoint, size) && whole;
+                            },
+                            bench::Goal::kTimeRatio, 1.5, options);
+        if (!whole) {
+            std::fprintf(stderr, "a reply of %zu bytes did not arrive whole\n", size);
+            return 1;
+        }
+    }
+    return 0;
+}

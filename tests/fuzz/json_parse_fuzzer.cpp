@@ -1,5 +1,6 @@
-// Fuzzes json::parse: any exception but std::bad_alloc, any read outside the text and any
-// stack-only entry inside a finished tree is a finding.
+// Fuzzes json::parse: any exception but std::bad_alloc, any read outside the text, any
+// stack-only entry inside a finished tree, and any result other than the value stack's own
+// (the parse steps run on the grammar) is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,8 +34,58 @@ void CheckTree(const json::value_ptr& v, int depth) {
         for (const json::value_ptr& item : *items) CheckTree(item, depth + 1);
 }
 
+// The parse steps on the value stack: run the grammar, skip spaces, take a lone entry.
+json::value_ptr ParseOnTheStack(const std::string& text) {
+    std::deque<json::value_ptr> stack;
+    Grammar rules(stack);
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const char* stop = text.empty() ? last : rules.run(first, last);
+    while (stop != last && *stop == ' ') ++stop;
+    if (stop == last && stack.size() == 1) return stack.back();
+    return json::value_ptr(new boost::any());
+}
+
+template <class T>
+bool SameHeld(const boost::any& a, const boost::any& b) {
+    const T* x = boost::any_cast<T>(&a);
+    const T* y = boost::any_cast<T>(&b);
+    return x && y && std::memcmp(x, y, sizeof(T)) == 0;  // bit for bit, so NaN equals NaN
+}
+
+bool SameTree(const json::value_ptr& a, const json::value_ptr& b);
+
+bool SameMembers(const json::object& a, const json::object& b) {
+    if (a.size() != b.size()) return false;
+    for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y)
+        if (x->first != y->first || !SameTree(x->second, y->second)) return false;
+    return true;
+}
+
+bool SameItems(const json::array& a, const json::array& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i != a.size(); ++i)
+        if (!SameTree(a[i], b[i])) return false;
+    return true;
+}
+
+bool SameTree(const json::value_ptr& a, const json::value_ptr& b) {
+    if (!a || !b) return !a && !b;
+    if (a->type() != b->type()) return false;
+    if (a->empty()) return true;
+    if (const json::object* members = boost::any_cast<json::object>(a.get()))
+        return SameMembers(*members, boost::any_cast<const json::object&>(*b));
+    if (const json::array* items = boost::any_cast<json::array>(a.get()))
+        return SameItems(*items, boost::any_cast<const json::array&>(*b));
+    if (const std::string* s = boost::any_cast<std::string>(a.get()))
+        return *s == boost::any_cast<const std::string&>(*b);
+    return SameHeld<int>(*a, *b) || SameHeld<double>(*a, *b) || SameHeld<bool>(*a, *b)
+        || boost::any_cast<Grammar::object_delimiter>(a.get()) != nullptr;
+}
+
 void CheckParse(const std::string& text) {
     json::value_ptr root = json::parse(text.begin(), text.end());
+    if (!SameTree(root, ParseOnTheStack(text))) std::abort();
     if (!root) std::abort();
     if (boost::any_cast<Grammar::object_delimiter>(root.get())) return;  // the lone "{"
     if (!root->empty() && !boost::any_cast<json::object>(root.get())) std::abort();

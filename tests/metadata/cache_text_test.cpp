@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "addon/metadata/cache_text.h"
+#include "addon/metadata/compact_cache_text.h"
 
 namespace {
 
@@ -131,6 +132,93 @@ TEST(CacheText, WrongShapeRaisesKeepingWhatWasReadBeforeUnlessTried) {
     EXPECT_EQ(1u, model.Sites().count("a.com"));
 }
 
+// What a reader made of a text: its model, and whether it raised.
+struct Reading {
+    MetadataModel model;
+    bool raised = false;
+};
 
+Reading ReadWith(void (*read)(const std::string&, MetadataModel&), const std::string& text) {
+    Reading reading;
+    reading.model = ExampleModel();
+    reading.model.Clear();
+    try {
+        read(text, reading.model);
+    } catch (const boost::bad_any_cast&) {
+        reading.raised = true;
+    }
+    return reading;
+}
+
+void ReadThroughReadCacheText(const std::string& text, MetadataModel& model) {
+    ReadCacheText(text, model);
+}
+
+struct ReaderCase { const char* text; bool compact; };
+
+// The add-on's own layout takes the compact reader; every other text, also one that differs
+// from that layout only late, must end exactly as the tree reader ends it, fault included.
+const ReaderCase kReaderCases[] = {
+    {"{\"sites\":{},\"data\":{}}", true},
+    {"{\"sites\":{\"a.com\":[\"1\",\"2\"],\"b.com\":[]},\"data\":{\"1\":{\"k\":\"v\"},\"2\":{}}}",
+     true},
+    {"{\"sites\":{\"q\\\"b\\\\\":[\"\\n\\u0001\\ud83d\"]},\"data\":{\"\\/\":{\"\":\"\\t\"}}}", true},
+    {"{\"sites\":{\"a.com\":[\"2\",\"1\",\"2\"]},\"data\":{}}", true},  // the set drops repeats
+    {"{\"sites\":{\"b\":[],\"a\":[]},\"data\":{\"2\":{},\"1\":{}}}", true},  // any order
+    // not the compact layout: read by the tree
+    {"{\"sites\":{},\"data\":{}} ", false},
+    {" {\"sites\":{},\"data\":{}}", false},
+    {"{\"sites\":{\"a\": [\"1\"]},\"data\":{}}", false},
+    {"{\"data\":{\"1\":{\"k\":\"v\"}},\"sites\":{\"a\":[\"1\"]}}", false},
+    {"{\"sites\":{},\"data\":{},\"version\":3}", false},
+    {"{\"sit\\u0065s\":{\"a\":[\"1\"]},\"data\":{}}", false},
+    {"{\"sites\":{\"a\":[\"1\"],\"a\":[\"2\"]},\"data\":{}}", false},
+    {"{\"sites\":{},\"data\":{\"1\":{\"k\":\"v\"},\"1\":{}}}", false},
+    {"{\"sites\":{},\"data\":{\"1\":{\"k\":\"v\",\"k\":\"w\"}}}", false},
+    {"{\"sites\":{}}", false},
+    // not the cache format at all: the tree reader raises, keeping what it read first
+    {"{\"sites\":{\"a\":[\"1\",2]},\"data\":{\"1\":{}}}", false},
+    {"{\"sites\":{\"a\":[null]},\"data\":{}}", false},
+    {"{\"sites\":{},\"data\":{\"1\":{\"k\":7}}}", false},
+    {"{\"sites\":{\"a\":[\"1\"]},\"data\":{\"1\":{\"k\":\"v\"}}}}", false},
+    {"{\"sites\":{\"a\":[\"1\"]},\"data\":{\"1\":{\"k\":\"v\"}}", false},
+    {"{\"sites\":{\"a\":[\"1\\q\"]},\"data\":{}}", false},
+    {"{\"sites\":[],\"data\":{}}", false},
+    {"{", false},
+};
+
+TEST(CacheTextReaders, EveryTextEndsAsTheTreeReaderEndsIt) {
+    for (const ReaderCase& c : kReaderCases) {
+        SCOPED_TRACE(c.text);
+        MetadataModel compact;
+        EXPECT_EQ(c.compact, ReadCompactCacheText(c.text, compact));
+        const Reading tree = ReadWith(ReadCacheTextByTree, c.text);
+        const Reading read = ReadWith(ReadThroughReadCacheText, c.text);
+        EXPECT_EQ(tree.raised, read.raised);
+        EXPECT_EQ(tree.model, read.model);
+        if (c.compact) {
+            EXPECT_FALSE(tree.raised);
+            EXPECT_EQ(tree.model, compact);
+        }
+    }
+}
+
+// Whatever the model holds, its own cache text takes the compact reader and reads back whole.
+TEST(CacheTextReaders, EveryWrittenTextIsReadCompactly) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 100; ++round) {
+        MetadataModel written;
+        for (int i = 0; i < 4; ++i) {
+            std::string piece(random() % 20, '\0');
+            for (char& c : piece) c = static_cast<char>(random() % 128);
+            written.AddSite(piece, piece + "id");
+            written.Data()[piece + "id"][piece] = piece + piece;
+        }
+        const std::string text = CacheText(written);
+        MetadataModel read;
+        ASSERT_TRUE(ReadCompactCacheText(text, read)) << text;
+        EXPECT_EQ(written, read);
+    }
+}
 
 }  // namespace
