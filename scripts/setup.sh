@@ -17,7 +17,7 @@ packages=(
   libboost-dev libtinyxml-dev
   googletest libgtest-dev
   clang libclang-rt-14-dev
-  libbenchmark-dev nlohmann-json3-dev
+  nlohmann-json3-dev
   nodejs
   wixl osslsigncode openssl
 )
