@@ -84,11 +84,27 @@ case "$1" in
     exec "$loader" "C:\\windows\\$folder\\$name.exe" "$@" ;;
 esac
 
+# A Windows exception ends a program under Wine with its exception code, never with a signal.
+# A loader killed by SIGSEGV or SIGBUS therefore faulted in Wine's own code: the 32-bit loader
+# has done so, rarely, while tearing down a program that had finished and passed. Such a run
+# says nothing about the program, so it runs once more; a program that brings the loader down
+# every time still fails.
+run_program() {
+  local status=0
+  "$@" || status=$?
+  if [ "$status" -eq 139 ] || [ "$status" -eq 135 ]; then
+    echo "wine-run: the Wine loader died by signal $((status - 128)) running $2; running it once more" >&2
+    status=0
+    "$@" || status=$?
+  fi
+  exit "$status"
+}
+
 [ -f "$1" ] || fail "$1 is not a program file (a built-in needs --x64 or --x86)"
 case "$(pe_machine "$1")" in
   x64) [ "$kind" != win32 ] || fail "$1 is a 64-bit program and cannot run in a 32-bit prefix"
-       exec "$wine64" "$@" ;;
+       run_program "$wine64" "$@" ;;
   x86) [ "$kind" != win64 ] || fail "$1 is a 32-bit program and needs the 32-bit Wine (wine32:i386)"
-       exec "$wine32" "$@" ;;
+       run_program "$wine32" "$@" ;;
   *) fail "$1 is neither an x64 nor an x86 Windows program" ;;
 esac
