@@ -2,17 +2,42 @@
 #include "addon/metadata/xml_bounds.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 // TinyXML's own character-level readers, so that the walk steps exactly as the parse does.
 struct Lexis : TiXmlBase {
+    using TiXmlBase::GetChar;
     using TiXmlBase::IsAlpha;
     using TiXmlBase::ReadName;
     using TiXmlBase::SkipWhiteSpace;
     using TiXmlBase::StringEqual;
 };
+
+// The steps of TiXmlBase::ReadText up to a one-character end: a character at a time as
+// GetChar reads it (an entity as a whole, a UTF-8 sequence by its lead byte), until the end
+// character, the end of the text, or a character GetChar refuses (null). The text itself,
+// which the walk never needs, is not kept.
+const char* StepTo(const char* p, char stop, TiXmlEncoding encoding) {
+    while (p && *p && *p != stop) {
+        char character[4] = {0, 0, 0, 0};
+        int length = 0;
+        p = Lexis::GetChar(p, character, &length, encoding);
+    }
+    return p;
+}
+
+// What TiXmlText::Parse returns for text that is not CDATA: the "<" after it, or null where
+// the parse would stop. ReadText steps over that "<" and gives up if the text ends there;
+// Parse then steps back onto it.
+const char* SkipText(const char* p, TiXmlEncoding encoding) {
+    if (TiXmlBase::IsWhiteSpaceCondensed()) p = Lexis::SkipWhiteSpace(p, encoding);
+    p = StepTo(p, '<', encoding);
+    return p && *p && p[1] ? p : nullptr;
+}
 
 // The byte order mark that makes the parser read UTF-8.
 const unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
@@ -69,13 +94,20 @@ private:
     }
     const char* Element(const char* p);
     const char* StartTag(const char* p);
+    const char* Attribute(const char* p, std::string_view& attributeName);
     const char* Content(const char* p);
     const char* EndTag(const char* p);
 
     TiXmlEncoding encoding;
     const std::size_t nestingLimit;
     const std::size_t attributeLimit;
-    std::vector<std::string> endTags;  // "</name" of each element whose content is being read
+    // Names are read into the text's own bytes as they stand, so each is a view of the text.
+    std::vector<std::string_view> openElements;  // whose content is being read, innermost last
+    std::vector<std::string_view> attributeNames;  // of the start tag being read
+    // Read into again and again, so their strings keep their buffers: the scan allocates
+    // almost nothing however long the reply.
+    std::string name;
+    TiXmlAttribute unquoted;
     XmlShape shape;
 };
 
@@ -107,7 +139,7 @@ XmlShape ShapeScan::Document(const char* p) {
 // loop runs them over a stack of the open elements' end tags.
 const char* ShapeScan::Element(const char* p) {
     p = StartTag(p);
-    while (p && !endTags.empty()) {
+    while (p && !openElements.empty()) {
         p = Content(p);
         if (!p || !*p) return nullptr;  // the text ended inside an element
         p = Lexis::StringEqual(p, "</", false, encoding) ? EndTag(p) : StartTag(p);
@@ -117,33 +149,53 @@ const char* ShapeScan::Element(const char* p) {
 
 // The name, the attributes, then ">" (content follows) or "/>" (none does).
 const char* ShapeScan::StartTag(const char* p) {
-    shape.deepestNesting = std::max(shape.deepestNesting, endTags.size() + 1);
+    shape.deepestNesting = std::max(shape.deepestNesting, openElements.size() + 1);
     if (Passed()) return nullptr;
     p = Lexis::SkipWhiteSpace(p, encoding);
     if (!p || *p != '<') return nullptr;
     p = Lexis::SkipWhiteSpace(p + 1, encoding);
-    std::string name;
+    const char* const nameStart = p;
     p = Lexis::ReadName(p, &name, encoding);
     if (!p || !*p) return nullptr;
-    std::vector<std::string> attributes;
+    const std::string_view elementName(nameStart, name.size());
+    attributeNames.clear();
     for (;;) {
         p = Lexis::SkipWhiteSpace(p, encoding);
         if (!p || !*p) return nullptr;
         if (*p == '/') return p[1] == '>' ? p + 2 : nullptr;
         if (*p == '>') {
-            endTags.push_back("</" + name);
+            openElements.push_back(elementName);
             return p + 1;
         }
-        TiXmlAttribute attribute;
-        p = attribute.Parse(p, nullptr, encoding);
+        std::string_view attributeName;
+        p = Attribute(p, attributeName);
         if (!p || !*p) return nullptr;
-        if (std::find(attributes.begin(), attributes.end(), attribute.NameTStr()) !=
-            attributes.end())
+        if (std::find(attributeNames.begin(), attributeNames.end(), attributeName) !=
+            attributeNames.end())
             return nullptr;  // the parser refuses a name given twice
-        attributes.push_back(attribute.NameTStr());
-        shape.mostAttributes = std::max(shape.mostAttributes, attributes.size());
+        attributeNames.push_back(attributeName);
+        shape.mostAttributes = std::max(shape.mostAttributes, attributeNames.size());
         if (Passed()) return nullptr;
     }
+}
+
+// TiXmlAttribute::Parse from the name: name, "=", then a quoted value read as ReadText
+// reads it. The parser itself reads a value without quotes, whose rules are its own.
+const char* ShapeScan::Attribute(const char* p, std::string_view& attributeName) {
+    const char* const start = Lexis::SkipWhiteSpace(p, encoding);
+    if (!start || !*start) return nullptr;
+    p = Lexis::ReadName(start, &name, encoding);
+    if (!p || !*p) return nullptr;
+    attributeName = std::string_view(start, name.size());
+    p = Lexis::SkipWhiteSpace(p, encoding);
+    if (!p || !*p || *p != '=') return nullptr;
+    p = Lexis::SkipWhiteSpace(p + 1, encoding);
+    if (!p || !*p) return nullptr;
+    if (*p != '\'' && *p != '"') return unquoted.Parse(start, nullptr, encoding);
+    const char quote = *p;
+    p = StepTo(p + 1, quote, encoding);
+    if (p && *p) ++p;  // the closing quote
+    return p && *p ? p : nullptr;
 }
 
 // The loop of ReadValue: text and flat nodes, up to an end tag or a child element.
@@ -152,9 +204,7 @@ const char* ShapeScan::Content(const char* p) {
     p = Lexis::SkipWhiteSpace(p, encoding);
     while (p && *p) {
         if (*p != '<') {
-            TiXmlText text("");
-            p = text.Parse(TiXmlBase::IsWhiteSpaceCondensed() ? p : withWhiteSpace, nullptr,
-                           encoding);
+            p = SkipText(TiXmlBase::IsWhiteSpaceCondensed() ? p : withWhiteSpace, encoding);
         } else if (Lexis::StringEqual(p, "</", false, encoding)) {
             return p;
         } else {
@@ -168,12 +218,13 @@ const char* ShapeScan::Content(const char* p) {
     return p;
 }
 
-// "</name", white space, ">"; anything else ends the parse.
+// "</name", white space, ">"; anything else ends the parse. The caller has seen the "</".
+// strncmp stops at the text's end: a name holds no NUL.
 const char* ShapeScan::EndTag(const char* p) {
-    const std::string& endTag = endTags.back();
-    if (!Lexis::StringEqual(p, endTag.c_str(), false, encoding)) return nullptr;
-    p = Lexis::SkipWhiteSpace(p + endTag.size(), encoding);
-    endTags.pop_back();
+    const std::string_view open = openElements.back();
+    if (std::strncmp(p + 2, open.data(), open.size()) != 0) return nullptr;
+    p = Lexis::SkipWhiteSpace(p + 2 + open.size(), encoding);
+    openElements.pop_back();
     return p && *p == '>' ? p + 1 : nullptr;
 }
 

@@ -51,6 +51,12 @@ const ShapeCase kShapes[] = {
     {"UTF-8 marks count as white space", "\xEF\xBB\xBF<r \xEF\xBB\xBF x='1'\xEF\xBF\xBF><a/></r>"},
     {"lead byte just before the end", "\xEF\xBB\xBF<r><a>\xF0"},
     {"attributes counted per element", "<r a='' b='' c=''><e f=''/><g h='' i=''/></r>"},
+    {"UTF-8: a lead byte swallows a closing quote",
+     "\xEF\xBB\xBF<r a='\xE0' b='><c><d/></c>'><e/></r>"},
+    {"entities inside quoted values", "<r a='&#39;<x>' b=\"&quot;&#x22;\"><c/></r>"},
+    {"a refused entity in a value stops the parse", "<r><a b='&#x;'><c><d/></c></a></r>"},
+    {"a refused entity in text stops the parse", "<r><a>&#1x;<b><c/></b></a></r>"},
+    {"text up to a bracket at the very end", "<r><a>text<"},
 };
 
 TEST(XmlShape, MeasuresWhatTheParserMeets) {
