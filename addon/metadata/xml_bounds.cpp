@@ -94,7 +94,8 @@ private:
     }
     const char* Element(const char* p);
     const char* StartTag(const char* p);
-    const char* Attribute(const char* p, std::string_view& attributeName);
+    const char* Name(const char* p, std::string_view& read);
+    const char* Attribute(const char* start, std::string_view& attributeName);
     const char* Content(const char* p);
     const char* EndTag(const char* p);
 
@@ -153,11 +154,9 @@ const char* ShapeScan::StartTag(const char* p) {
     if (Passed()) return nullptr;
     p = Lexis::SkipWhiteSpace(p, encoding);
     if (!p || *p != '<') return nullptr;
-    p = Lexis::SkipWhiteSpace(p + 1, encoding);
-    const char* const nameStart = p;
-    p = Lexis::ReadName(p, &name, encoding);
+    std::string_view elementName;
+    p = Name(Lexis::SkipWhiteSpace(p + 1, encoding), elementName);
     if (!p || !*p) return nullptr;
-    const std::string_view elementName(nameStart, name.size());
     attributeNames.clear();
     for (;;) {
         p = Lexis::SkipWhiteSpace(p, encoding);
@@ -179,14 +178,20 @@ const char* ShapeScan::StartTag(const char* p) {
     }
 }
 
-// TiXmlAttribute::Parse from the name: name, "=", then a quoted value read as ReadText
-// reads it. The parser itself reads a value without quotes, whose rules are its own.
-const char* ShapeScan::Attribute(const char* p, std::string_view& attributeName) {
-    const char* const start = Lexis::SkipWhiteSpace(p, encoding);
-    if (!start || !*start) return nullptr;
-    p = Lexis::ReadName(start, &name, encoding);
+// ReadName, with the name it read as a view of the text.
+const char* ShapeScan::Name(const char* p, std::string_view& read) {
+    const char* const start = p;
+    p = Lexis::ReadName(p, &name, encoding);
+    read = std::string_view(start, name.size());
+    return p;
+}
+
+// TiXmlAttribute::Parse from the name (white space already skipped): name, "=", then a quoted
+// value read as ReadText reads it. The parser itself reads a value without quotes, whose
+// rules are its own.
+const char* ShapeScan::Attribute(const char* start, std::string_view& attributeName) {
+    const char* p = Name(start, attributeName);
     if (!p || !*p) return nullptr;
-    attributeName = std::string_view(start, name.size());
     p = Lexis::SkipWhiteSpace(p, encoding);
     if (!p || !*p || *p != '=') return nullptr;
     p = Lexis::SkipWhiteSpace(p + 1, encoding);
